@@ -1,0 +1,17 @@
+// Readers of the board file's parts, each given the part's JSON value and its
+// path. They throw BadValue. Internal to src/vboard.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "vboard/board.h"
+#include "vboard/board_values.h"
+
+SmbiosSpec read_smbios(const Json& value, const std::string& path);
+
+std::vector<PciFunction> read_pci(const Json& value, const std::string& path);
+std::map<uint16_t, PortDevice> read_ports(const Json& value, const std::string& path);
+std::vector<SmbusAdapter> read_smbus(const Json& value, const std::string& path);
+BmcSpec read_bmc(const Json& value, const std::string& path);

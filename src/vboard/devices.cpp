@@ -1,0 +1,9 @@
+#include "vboard/devices.h"
+
+#include "vboard/virtual_board.h"
+
+// The board's emulated devices, part by part. The port devices come first:
+// the BMC's Super I/O proxy reaches the banked chip among them.
+void attach_board_devices(VirtualBoard& board) {
+    (void)board;
+}

@@ -1,0 +1,150 @@
+#include "vboard/launcher.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/startup.h"
+#include "sys/sys.h"
+#include "vboard/seed.h"
+#include "vboard/virtual_board.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kLauncherError = 2;
+
+struct LauncherOptions {
+    std::string board_file;
+    std::string root;
+    std::string trace_file;
+    std::vector<char*> monitor_args;
+};
+
+// Everything that must be undone when the process ends, however it ends: the
+// monitor leaves through exit() from deep inside, so this lives in static
+// storage and is torn down by the exit handlers.
+struct Session {
+    std::unique_ptr<VirtualBoard> board;
+    std::string temporary_root;  // removed at the end when non-empty
+
+    ~Session() {
+        install_sys(nullptr);
+        board.reset();
+        if (!temporary_root.empty()) {
+            std::error_code ignored;
+            fs::remove_all(temporary_root, ignored);
+        }
+    }
+};
+
+Session session;
+
+void complain(const std::string& message) {
+    std::fprintf(stderr, "sensorvisor-sim: %s\n", message.c_str());
+}
+
+// Shell commands run in the root, so its name must survive being pasted into
+// one unquoted-safe: no quotes, blanks or other shell syntax.
+bool usable_root_name(const std::string& path) {
+    for (char c : path)
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || std::strchr("/._-+,:@%", c)))
+            return false;
+    return true;
+}
+
+bool parse_options(int argc, char** argv, LauncherOptions* options) {
+    int i = 1;
+    for (; i < argc; ++i) {
+        std::string word = argv[i];
+        std::string* target = nullptr;
+        if (word == "--board") target = &options->board_file;
+        else if (word == "--root") target = &options->root;
+        else if (word == "--trace") target = &options->trace_file;
+        else if (word == "--") {
+            ++i;
+            break;
+        } else {
+            break;  // the monitor's command line starts here
+        }
+        if (i + 1 >= argc) {
+            complain(word + " needs a value");
+            return false;
+        }
+        *target = argv[++i];
+    }
+    for (; i < argc; ++i) options->monitor_args.push_back(argv[i]);
+    return true;
+}
+
+}  // namespace
+
+int run_launcher(int argc, char** argv) {
+    LauncherOptions options;
+    if (!parse_options(argc, argv, &options)) return kLauncherError;
+    if (options.board_file.empty()) options.board_file = bundled_boards_dir() + "/demo.json";
+
+    Board board;
+    try {
+        board = load_board_file(options.board_file);
+    } catch (const BoardError& error) {
+        complain(error.what());
+        return kLauncherError;
+    }
+
+    bool new_root = false;
+    std::error_code ec;
+    if (options.root.empty()) {
+        std::string pattern = (fs::temp_directory_path() / "sensorvisor-sim.XXXXXX").string();
+        if (!mkdtemp(pattern.data())) {
+            complain("cannot create a temporary root: " + std::string(std::strerror(errno)));
+            return kLauncherError;
+        }
+        options.root = pattern;
+        session.temporary_root = pattern;
+        new_root = true;
+    } else if (!fs::exists(options.root, ec)) {
+        if (!fs::create_directories(options.root, ec)) {
+            complain("cannot create root " + options.root + ": " + ec.message());
+            return kLauncherError;
+        }
+        new_root = true;
+    } else if (!fs::is_directory(options.root, ec)) {
+        complain("root " + options.root + " is not a directory");
+        return kLauncherError;
+    }
+    options.root = fs::canonical(options.root, ec).string();
+    if (!usable_root_name(options.root)) {
+        complain("root " + options.root + ": choose a path without blanks or shell characters");
+        return kLauncherError;
+    }
+
+    try {
+        session.board = std::make_unique<VirtualBoard>(std::move(board), options.root);
+        if (new_root) seed_root(*session.board, shipped_data_dir());
+    } catch (const std::exception& error) {
+        complain(error.what());
+        return kLauncherError;
+    }
+    if (!options.trace_file.empty() && !session.board->trace().open_file(options.trace_file)) {
+        complain("cannot open trace file " + options.trace_file + ": " + std::strerror(errno));
+        return kLauncherError;
+    }
+
+    // The monitor sees itself invoked as "sensorvisor", as on a real machine.
+    std::vector<char*> monitor_argv;
+    char program_name[] = "sensorvisor";
+    monitor_argv.push_back(program_name);
+    monitor_argv.insert(monitor_argv.end(), options.monitor_args.begin(), options.monitor_args.end());
+    monitor_argv.push_back(nullptr);
+
+    install_sys(session.board.get());
+    return sensorvisor_main(int(monitor_argv.size() - 1), monitor_argv.data());
+}

@@ -1,0 +1,61 @@
+#include "vboard/register_file.h"
+
+namespace {
+constexpr int kShared = -1;  // key of registers seen in every bank
+}
+
+RegisterFile::RegisterFile(const BankedRegisters& spec, const VirtualClock& clock)
+    : spec_(spec), clock_(clock) {
+    if (spec_.bank_register) {
+        auto initial = spec_.registers.find(*spec_.bank_register);
+        if (initial != spec_.registers.end() && !initial->second.values.empty())
+            bank_register_value_ = initial->second.values.front();
+    }
+}
+
+RegisterFile::RegisterFile(const RegisterMap& registers, const VirtualClock& clock)
+    : RegisterFile(BankedRegisters{std::nullopt, 0, registers, {}}, clock) {}
+
+uint8_t RegisterFile::bank() const {
+    return spec_.bank_register ? uint8_t(bank_register_value_ & spec_.bank_mask) : 0;
+}
+
+bool RegisterFile::is_banked(uint8_t reg) const {
+    auto bank_map = spec_.banks.find(bank());
+    return bank_map != spec_.banks.end() && bank_map->second.count(reg) != 0;
+}
+
+std::optional<uint8_t> RegisterFile::value_of(const RegisterValue& spec, size_t* read_count) const {
+    switch (spec.kind) {
+        case RegisterValue::Kind::fail:
+            return std::nullopt;
+        case RegisterValue::Kind::fixed:
+            return spec.values.front();
+        case RegisterValue::Kind::on_read:
+            return spec.values[(*read_count)++ % spec.values.size()];
+        case RegisterValue::Kind::timed: {
+            int64_t seconds = clock_.elapsed_ns() / 1000000000;
+            return spec.values[size_t(seconds / spec.every_seconds) % spec.values.size()];
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<uint8_t> RegisterFile::read(uint8_t reg) {
+    if (spec_.bank_register && reg == *spec_.bank_register) return bank_register_value_;
+    int where = is_banked(reg) ? bank() : kShared;
+    auto written = written_.find({where, reg});
+    if (written != written_.end()) return written->second;
+    const RegisterMap& map = where == kShared ? spec_.registers : spec_.banks.at(bank());
+    auto entry = map.find(reg);
+    if (entry == map.end()) return 0x00;  // a register the board does not set
+    return value_of(entry->second, &reads_[{where, reg}]);
+}
+
+void RegisterFile::write(uint8_t reg, uint8_t value) {
+    if (spec_.bank_register && reg == *spec_.bank_register) {
+        bank_register_value_ = value;
+        return;
+    }
+    written_[{is_banked(reg) ? int(bank()) : kShared, reg}] = value;
+}

@@ -1,0 +1,41 @@
+// The live registers of one emulated chip: the board file's values, the bank
+// select register, reads that advance or follow the clock, reads that fail,
+// and the bytes the program wrote.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <utility>
+
+#include "vboard/board.h"
+#include "vboard/clock.h"
+
+class RegisterFile {
+public:
+    RegisterFile(const BankedRegisters& spec, const VirtualClock& clock);
+    RegisterFile(const RegisterMap& registers, const VirtualClock& clock);
+
+    // The register's value in the selected bank; nullopt when the read fails
+    // (an i2c NAK, a BMC error).
+    std::optional<uint8_t> read(uint8_t reg);
+    // Stores the byte; writing the bank select register switches the bank.
+    void write(uint8_t reg, uint8_t value);
+
+    // The bank the bank select register selects now (0 for a chip without one).
+    uint8_t bank() const;
+
+private:
+    // Where a register of the selected bank lives: the bank's own entry if the
+    // bank overrides it, the shared entry otherwise.
+    std::optional<uint8_t> value_of(const RegisterValue& spec, size_t* read_count) const;
+    bool is_banked(uint8_t reg) const;
+
+    BankedRegisters spec_;
+    const VirtualClock& clock_;
+    uint8_t bank_register_value_ = 0;
+    // Keyed by (bank, register) for a bank's own registers, (-1, register) for
+    // the registers every bank shows.
+    std::map<std::pair<int, uint8_t>, uint8_t> written_;
+    std::map<std::pair<int, uint8_t>, size_t> reads_;
+};

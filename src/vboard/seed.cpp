@@ -1,0 +1,68 @@
+#include "vboard/seed.h"
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "vboard/virtual_board.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kSystemDirs[] = {"etc", "proc", "proc/bus", "sys", "dev", "tmp",
+                                       "var", "var/mail", "usr", "usr/bin"};
+
+void write_text(const fs::path& path, const std::string& content) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    out.close();
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string first_existing(const char* preferred, const char* fallback) {
+    return fs::is_directory(preferred) ? preferred : fallback;
+}
+
+// /proc/modules as the kernel lays it out: name, size, use count, users,
+// state, load address. Only the first word is ever read by the monitor.
+std::string proc_modules(const Board& board) {
+    std::string text;
+    for (const std::string& module : board.modules)
+        text += module + " 16384 0 - Live 0x0000000000000000\n";
+    return text;
+}
+
+}  // namespace
+
+std::string shipped_data_dir() { return first_existing(SV_SOURCE_DATA_DIR, SV_INSTALL_DATA_DIR); }
+
+std::string bundled_boards_dir() {
+    return first_existing(SV_SOURCE_BOARDS_DIR, SV_INSTALL_DATA_DIR "/boards");
+}
+
+void seed_root(VirtualBoard& board, const std::string& data_dir) {
+    const SandboxPaths& paths = board.paths();
+    fs::path root = paths.root();
+    for (const char* dir : kSystemDirs) fs::create_directories(root / dir);
+
+    // Master files: every *.ini shipped with the program.
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(data_dir, ec)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".ini")
+            fs::copy_file(entry.path(), root / "etc" / entry.path().filename(),
+                          fs::copy_options::overwrite_existing);
+    }
+
+    write_text(paths.map("/proc/modules"), proc_modules(board.board()));
+
+    for (const auto& file : board.seed_files()) {
+        write_text(paths.map(file.path), file.content);
+        fs::permissions(paths.map(file.path), fs::perms(file.mode), fs::perm_options::replace);
+    }
+    for (const std::string& node : board.device_node_paths()) write_text(paths.map(node), "");
+
+    // The board's own files come last: they win over everything above.
+    for (const auto& [path, content] : board.board().files) write_text(paths.map(path), content);
+}

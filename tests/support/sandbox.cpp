@@ -1,0 +1,98 @@
+#include "support/sandbox.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "vboard/board.h"
+#include "vboard/seed.h"
+
+namespace fs = std::filesystem;
+
+std::string read_whole_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void write_whole_file(const std::string& path, const std::string& content) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "sv-test.XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+Sandbox::Sandbox(const std::string& board_json, bool with_master_files) {
+    std::string pattern = (fs::temp_directory_path() / "sv-sandbox.XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    root_ = fs::canonical(pattern).string();
+    board_ = std::make_unique<VirtualBoard>(parse_board(board_json, "test-board"), root_);
+    board_->trace().keep_in_memory(true);
+    TempDir no_master_files;
+    seed_root(*board_, with_master_files ? shipped_data_dir() : no_master_files.path());
+    installed_ = std::make_unique<ScopedSys>(*board_);
+}
+
+Sandbox::~Sandbox() {
+    installed_.reset();
+    board_.reset();
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+}
+
+std::string Sandbox::path(const std::string& absolute) const {
+    return board_->paths().map(absolute);
+}
+
+void Sandbox::write_file(const std::string& absolute, const std::string& content) const {
+    write_whole_file(path(absolute), content);
+}
+
+std::string Sandbox::read_file(const std::string& absolute) const {
+    return read_whole_file(path(absolute));
+}
+
+bool Sandbox::exists(const std::string& absolute) const { return fs::exists(path(absolute)); }
+
+OutputCapture::OutputCapture() {
+    fflush(nullptr);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+}
+
+OutputCapture::~OutputCapture() { finish(); }
+
+void OutputCapture::finish() {
+    if (finished_) return;
+    finished_ = true;
+    fflush(nullptr);
+    out_ = testing::internal::GetCapturedStdout();
+    err_ = testing::internal::GetCapturedStderr();
+}
+
+const std::string& OutputCapture::out() {
+    finish();
+    return out_;
+}
+
+const std::string& OutputCapture::err() {
+    finish();
+    return err_;
+}

@@ -1,0 +1,12 @@
+// sensorvisor-sim: runs the unmodified monitor on a virtual board described by
+// a board file, inside a sandbox directory that stands in for "/".
+#include <cstdio>
+#include <cstdlib>
+
+#include "vboard/launcher.h"
+
+int main(int argc, char** argv) {
+    int status = run_launcher(argc, argv);
+    std::fflush(nullptr);
+    std::exit(status);  // runs the session's clean-up (temporary root)
+}
