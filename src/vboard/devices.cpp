@@ -5,5 +5,5 @@
 // The board's emulated devices, part by part. The port devices come first:
 // the BMC's Super I/O proxy reaches the banked chip among them.
 void attach_board_devices(VirtualBoard& board) {
-    (void)board;
+    attach_port_devices(board);
 }

@@ -1,0 +1,203 @@
+#include "vboard/port_devices.h"
+
+#include <memory>
+
+#include "vboard/pci_config.h"
+#include "vboard/virtual_board.h"
+
+namespace {
+
+// An LPC read always completes; with no driver the bus is pulled high.
+constexpr uint8_t kFloating = 0xFF;
+
+// Super I/O configuration registers with a fixed meaning on every chip.
+constexpr uint8_t kConfigControl = 0x02;  // ISA PnP: bit 1 returns to "wait for key"
+constexpr uint8_t kWaitForKey = 0x02;
+constexpr uint8_t kLogicalDeviceSelect = 0x07;
+constexpr uint8_t kFirstDeviceRegister = 0x30;
+
+}  // namespace
+
+// ---- index/data chip ----------------------------------------------------------
+
+IndexDataChip::IndexDataChip(uint16_t index_port, const IndexDataDevice& spec,
+                             const VirtualClock& clock)
+    : index_port_(index_port),
+      data_port_(spec.data_port),
+      bank_register_(spec.regs.bank_register),
+      bank_mask_(spec.regs.bank_mask),
+      registers_(spec.regs, clock) {}
+
+bool IndexDataChip::claims(uint16_t port) const {
+    return port == index_port_ || port == data_port_;
+}
+
+// Reading the index port gives back the selected register number, as the
+// address port of these chips does.
+uint8_t IndexDataChip::inb(uint16_t port) {
+    if (port == index_port_) return index_;
+    return registers_.read(index_).value_or(kFloating);
+}
+
+void IndexDataChip::outb(uint16_t port, uint8_t value) {
+    if (port == index_port_)
+        index_ = value;
+    else
+        registers_.write(index_, value);
+}
+
+std::optional<uint8_t> IndexDataChip::select_bank(uint8_t bank) {
+    if (!bank_register_) return std::nullopt;
+    uint8_t saved = registers_.read(*bank_register_).value_or(0);
+    registers_.write(*bank_register_, uint8_t((saved & ~bank_mask_) | (bank & bank_mask_)));
+    return saved;
+}
+
+std::optional<uint8_t> IndexDataChip::read_in_bank(uint8_t bank, uint8_t reg) {
+    std::optional<uint8_t> saved = select_bank(bank);
+    std::optional<uint8_t> value = registers_.read(reg);
+    if (saved) registers_.write(*bank_register_, *saved);
+    return value;
+}
+
+void IndexDataChip::write_in_bank(uint8_t bank, uint8_t reg, uint8_t value) {
+    std::optional<uint8_t> saved = select_bank(bank);
+    registers_.write(reg, value);
+    if (saved) registers_.write(*bank_register_, *saved);
+}
+
+// ---- Super I/O configuration space ------------------------------------------------
+
+SuperIoConfigSpace::SuperIoConfigSpace(uint16_t index_port, const SuperIoDevice& spec,
+                                       const VirtualClock& clock)
+    : index_port_(index_port),
+      data_port_(spec.data_port),
+      entry_(spec.entry),
+      exit_(spec.exit),
+      clock_(clock),
+      global_(spec.registers, clock),
+      device_specs_(spec.devices),
+      unlocked_(spec.entry.empty()) {
+    auto ldn = spec.registers.find(kLogicalDeviceSelect);
+    if (ldn != spec.registers.end() && ldn->second.kind == RegisterValue::Kind::fixed)
+        logical_device_ = ldn->second.values.front();
+}
+
+bool SuperIoConfigSpace::claims(uint16_t port) const {
+    return port == index_port_ || port == data_port_;
+}
+
+uint8_t SuperIoConfigSpace::inb(uint16_t port) {
+    if (!unlocked_) return kFloating;  // a locked chip does not decode the pair
+    if (port == index_port_) return index_;
+    return read_register(index_).value_or(kFloating);
+}
+
+void SuperIoConfigSpace::outb(uint16_t port, uint8_t value) {
+    if (port == index_port_)
+        write_index(value);
+    else if (unlocked_)
+        write_register(index_, value);
+}
+
+// While locked, the chip watches the index port for its key: the space opens
+// when the last writes there are the key, so a wrong byte starts it over.
+// Once open, the exit byte is a command (it never selects a register).
+void SuperIoConfigSpace::write_index(uint8_t value) {
+    if (!unlocked_) {
+        recent_.push_back(value);
+        if (recent_.size() > entry_.size()) recent_.erase(recent_.begin());
+        if (recent_ == entry_) {
+            unlocked_ = true;
+            recent_.clear();
+        }
+        return;
+    }
+    if (exit_ && value == *exit_) {
+        unlocked_ = entry_.empty();  // a chip without a key is always open
+        return;
+    }
+    index_ = value;
+}
+
+RegisterFile& SuperIoConfigSpace::device_registers(uint8_t ldn) {
+    auto found = devices_.find(ldn);
+    if (found != devices_.end()) return found->second;
+    auto spec = device_specs_.find(ldn);
+    RegisterMap registers = spec == device_specs_.end() ? RegisterMap{} : spec->second;
+    return devices_.try_emplace(ldn, registers, clock_).first->second;
+}
+
+std::optional<uint8_t> SuperIoConfigSpace::read_register(uint8_t reg) {
+    if (reg == kLogicalDeviceSelect) return logical_device_;
+    if (reg < kFirstDeviceRegister) return global_.read(reg);
+    return device_registers(logical_device_).read(reg);
+}
+
+void SuperIoConfigSpace::write_register(uint8_t reg, uint8_t value) {
+    if (reg == kLogicalDeviceSelect) {
+        logical_device_ = value;
+    } else if (reg < kFirstDeviceRegister) {
+        global_.write(reg, value);
+        // Chips keyed without an exit byte (ITE) leave configuration mode
+        // through the Plug and Play config-control register.
+        if (reg == kConfigControl && (value & kWaitForKey) && !entry_.empty() && !exit_)
+            unlocked_ = false;
+    } else {
+        device_registers(logical_device_).write(reg, value);
+    }
+}
+
+// ---- plain storage ------------------------------------------------------------------
+
+PortStorage::PortStorage(uint16_t first_port, std::vector<uint8_t> bytes)
+    : first_port_(first_port), bytes_(std::move(bytes)) {}
+
+bool PortStorage::claims(uint16_t port) const {
+    return port >= first_port_ && size_t(port - first_port_) < bytes_.size();
+}
+
+// A dword read that runs past the last byte gets floating bytes there.
+uint8_t PortStorage::inb(uint16_t port) {
+    return claims(port) ? bytes_[port - first_port_] : kFloating;
+}
+
+void PortStorage::outb(uint16_t port, uint8_t value) {
+    if (claims(port)) bytes_[port - first_port_] = value;
+}
+
+// ---- attaching ------------------------------------------------------------------------
+
+namespace {
+
+std::unique_ptr<PortSpaceDevice> make_port_device(const PortDevice& spec,
+                                                  const VirtualClock& clock) {
+    if (const auto* chip = std::get_if<IndexDataDevice>(&spec.device))
+        return std::make_unique<IndexDataChip>(spec.port, *chip, clock);
+    if (const auto* superio = std::get_if<SuperIoDevice>(&spec.device))
+        return std::make_unique<SuperIoConfigSpace>(spec.port, *superio, clock);
+    return std::make_unique<PortStorage>(spec.port, std::get<PortBytes>(spec.device).bytes);
+}
+
+bool is_banked_chip(const PortDevice& spec) {
+    const auto* chip = std::get_if<IndexDataDevice>(&spec.device);
+    return chip && chip->regs.bank_register;
+}
+
+}  // namespace
+
+// Port devices never share a port (the board file is checked for that), so
+// the order only matters to find_port_device: banked index/data chips come
+// first, so that the chip a BMC's Super I/O proxy reaches is the first
+// IndexDataChip. The PCI configuration mechanism is part of every PC.
+void attach_port_devices(VirtualBoard& board) {
+    const Board& spec = board.board();
+    for (bool banked : {true, false}) {
+        for (const auto& [port, device] : spec.ports)
+            if (is_banked_chip(device) == banked)
+                board.add_port_device(make_port_device(device, board.clock()));
+    }
+    board.add_port_device(std::make_unique<PciConfigMechanism>(spec.pci));
+    if (!spec.pci.empty())
+        board.add_seed_file("/proc/bus/pci/devices", proc_bus_pci_devices(spec.pci));
+}

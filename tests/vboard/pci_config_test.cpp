@@ -1,0 +1,150 @@
+// PCI configuration mechanism #1 of the virtual board and the kernel listing
+// generated from the same functions.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "support/sandbox.h"
+
+namespace {
+
+using testing::ElementsAre;
+
+constexpr const char* kBoard = R"({"pci": [
+  {"bus": 1, "device": 0, "function": 0, "id": "0x10D38086",
+   "config": {"0x0C": "0x00800000", "0x10": "0xF7DC0000", "0x18": "0x0000DC01",
+              "0x30": "0xF7E00001", "0x3C": "0x0000010B"}},
+  {"bus": 0, "device": 31, "function": 3, "id": "0x3A308086",
+   "config": {"0x10": "0xFED1C004", "0x14": "0x00000001", "0x20": "0x00001101",
+              "0x3C": "0x00000312"}},
+  {"bus": 0, "device": 31, "function": 0, "id": "0x3A168086"},
+  {"bus": 0, "device": 0, "function": 0, "id": "0x34068086"}
+]})";
+
+uint32_t config_address(unsigned bus, unsigned device, unsigned function, unsigned reg) {
+    return 0x80000000u | bus << 16 | device << 11 | function << 8 | reg;
+}
+
+uint32_t config_read(unsigned bus, unsigned device, unsigned function, unsigned reg) {
+    sys().outl(config_address(bus, device, function, reg), 0xCF8);
+    return sys().inl(0xCFC);
+}
+
+TEST(PciConfig, ScanFindsListedFunctionsOnly) {
+    Sandbox sb(kBoard);
+    sys().iopl(3);
+    using Found = std::tuple<unsigned, unsigned, unsigned, uint32_t>;
+    std::vector<Found> found;
+    for (unsigned bus = 0; bus <= 1; ++bus)
+        for (unsigned device = 0; device < 32; ++device)
+            for (unsigned function = 0; function < 8; ++function) {
+                uint32_t id = config_read(bus, device, function, 0x00);
+                if (id != 0xFFFFFFFFu) found.emplace_back(bus, device, function, id);
+            }
+    EXPECT_THAT(found, ElementsAre(Found{0, 0, 0, 0x34068086}, Found{0, 31, 0, 0x3A168086},
+                                   Found{0, 31, 3, 0x3A308086}, Found{1, 0, 0, 0x10D38086}));
+
+    sb.clear_trace();
+    EXPECT_EQ(0x1101u, config_read(0, 31, 3, 0x20));
+    EXPECT_EQ(0u, config_read(0, 31, 0, 0x20));  // present, not set by the board
+    EXPECT_THAT(sb.trace(), ElementsAre("outl 0xcf8 0x8000fb20", "inl 0xcfc -> 0x00001101",
+                                        "outl 0xcf8 0x8000f820", "inl 0xcfc -> 0x00000000"));
+}
+
+TEST(PciConfig, BytePartsDisabledCyclesAndAddressPort) {
+    Sandbox sb(kBoard);
+    sys().iopl(3);
+    sys().outl(config_address(0, 31, 3, 0x00), 0xCF8);
+    EXPECT_EQ(0x86, sys().inb(0xCFC));
+    EXPECT_EQ(0x80, sys().inb(0xCFD));
+    EXPECT_EQ(0x30, sys().inb(0xCFE));
+    EXPECT_EQ(0x3A, sys().inb(0xCFF));
+    EXPECT_EQ(0x8000FB00u, sys().inl(0xCF8));
+
+    sys().outl(0xFF00FB03, 0xCF8);  // reserved bits read back as 0
+    EXPECT_EQ(0x8000FB00u, sys().inl(0xCF8));
+    // Byte accesses around 0xCF8 are no CONFIG_ADDRESS access.
+    EXPECT_EQ(0xFF, sys().inb(0xCF9));
+    sys().outb(0x06, 0xCF9);
+    EXPECT_EQ(0x8000FB00u, sys().inl(0xCF8));
+
+    sys().outl(0x0000FB00, 0xCF8);  // enable bit clear
+    EXPECT_EQ(0xFFFFFFFFu, sys().inl(0xCFC));
+    EXPECT_EQ(0xFF, sys().inb(0xCFE));
+}
+
+TEST(PciConfig, WritesStoreExceptIdAbsentAndDisabled) {
+    Sandbox sb(kBoard);
+    sys().iopl(3);
+    sys().outl(config_address(0, 31, 3, 0x40), 0xCF8);
+    sys().outl(0x12345678, 0xCFC);
+    sys().outb(0xAB, 0xCFD);
+    EXPECT_EQ(0x1234AB78u, sys().inl(0xCFC));
+
+    sys().outl(config_address(0, 31, 3, 0x00), 0xCF8);
+    sys().outl(0x00000000, 0xCFC);  // the IDs are read-only
+    EXPECT_EQ(0x3A308086u, sys().inl(0xCFC));
+
+    sys().outl(config_address(0, 5, 0, 0x40), 0xCF8);
+    sys().outl(0x00000000, 0xCFC);
+    EXPECT_EQ(0xFFFFFFFFu, sys().inl(0xCFC));  // still nobody there
+
+    sys().outl(config_address(0, 31, 3, 0x40) & 0x7FFFFFFF, 0xCF8);
+    sys().outl(0xDEADBEEF, 0xCFC);
+    EXPECT_EQ(0x1234AB78u, config_read(0, 31, 3, 0x40));
+}
+
+TEST(PciConfig, BoardWithoutPciHasTheMechanismButNoListing) {
+    Sandbox sb;
+    sys().iopl(3);
+    EXPECT_EQ(0xFFFFFFFFu, config_read(0, 0, 0, 0x00));
+    EXPECT_EQ(0x80000000u, sys().inl(0xCF8));
+    EXPECT_FALSE(sb.exists("/proc/bus/pci/devices"));
+}
+
+// ---- /proc/bus/pci/devices -----------------------------------------------------
+
+// One "\t%16llx" column.
+std::string col(const char* hex) {
+    return "\t" + std::string(16 - std::string(hex).size(), ' ') + hex;
+}
+
+std::string zero_sizes() {
+    std::string sizes;
+    for (int i = 0; i < 7; ++i) sizes += col("0");
+    return sizes;
+}
+
+TEST(PciConfig, ProcListingIsTheKernelsLayout) {
+    Sandbox sb(kBoard);
+    // In bus/devfn order. 00:1f.3: devfn 0xfb, IRQ line 0x12 on pin C, a
+    // 64-bit memory BAR in BAR0/BAR1 and the I/O BAR4. 01:00.0: multi-function
+    // bit set, memory and I/O BARs, the ROM with its enable bit, IRQ 0xb.
+    std::string expected =
+        "0000\t80863406\t0" + col("0") + col("0") + col("0") + col("0") + col("0") + col("0") +
+        col("0") + zero_sizes() + "\t\n" + "00f8\t80863a16\t0" + col("0") + col("0") + col("0") +
+        col("0") + col("0") + col("0") + col("0") + zero_sizes() + "\t\n" + "00fb\t80863a30\t12" +
+        col("1fed1c004") + col("0") + col("0") + col("0") + col("1101") + col("0") + col("0") +
+        zero_sizes() + "\t\n" + "0100\t808610d3\tb" + col("f7dc0000") + col("0") + col("dc01") +
+        col("0") + col("0") + col("0") + col("f7e00001") + zero_sizes() + "\t\n";
+    EXPECT_EQ(expected, sb.read_file("/proc/bus/pci/devices"));
+}
+
+TEST(PciConfig, ProcListingFollowsTheHeaderType) {
+    Sandbox sb(R"({"pci": [
+      {"bus": 0, "device": 30, "function": 0, "id": "0x244E8086",
+       "config": {"0x0C": "0x00010000", "0x10": "0x0000E001", "0x18": "0x00020100",
+                  "0x30": "0xFEB00000", "0x38": "0xFE000001", "0x3C": "0x0000000A"}},
+      {"bus": 0, "device": 2, "function": 0, "id": "0x12345678",
+       "config": {"0x0C": "0x007F0000"}}]})");
+    // A bridge has two BARs (0x18 holds bus numbers) and its ROM at 0x38; no
+    // interrupt pin gives IRQ 0; an unknown header type is not listed.
+    std::string expected = "00f0\t8086244e\t0" + col("e001") + col("0") + col("0") + col("0") +
+                           col("0") + col("0") + col("fe000001") + zero_sizes() + "\t\n";
+    EXPECT_EQ(expected, sb.read_file("/proc/bus/pci/devices"));
+}
+
+}  // namespace

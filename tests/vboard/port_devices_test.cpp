@@ -1,0 +1,257 @@
+// Port-space devices of the virtual board: banked index/data chips, Super I/O
+// configuration spaces behind their entry keys, and plain I/O storage, driven
+// through sys() as the monitor drives them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/sandbox.h"
+#include "vboard/port_devices.h"
+
+namespace {
+
+using testing::ElementsAre;
+
+// A Winbond-style hardware monitor at 0x295/0x296: bank select register 0x4E
+// holding 0x80 (bank 0, high-byte select bit set), a register that bank 2
+// overrides, one that fails, one that advances.
+constexpr const char* kMonitorBoard = R"({"ports": {
+  "0x295": {"index_data": {"data": "0x296", "bank_register": "0x4E", "bank_mask": "0x07",
+            "registers": {"0x4E": "0x80", "0x50": "0x11", "0x20": "0xCC",
+                          "0x21": {"fail": true},
+                          "0x22": {"values": ["0x01", "0x02"], "advance": "read"}},
+            "banks": {"2": {"0x50": "0x2D"}}}},
+  "0x290": {"index_data": {"data": "0x291", "registers": {"0x10": "0x01"}}}}})";
+
+uint8_t read_register(uint8_t reg) {
+    sys().outb(reg, 0x295);
+    return sys().inb(0x296);
+}
+
+void write_register(uint8_t reg, uint8_t value) {
+    sys().outb(reg, 0x295);
+    sys().outb(value, 0x296);
+}
+
+TEST(PortDevices, BanksSwitchStaySwitchedAndRestore) {
+    Sandbox sb(kMonitorBoard);
+    sys().iopl(3);
+    sb.clear_trace();
+
+    // The local banked read: save 0x4E, select bank 2 keeping the high
+    // nibble, read the register, put 0x4E back.
+    sys().outb(0x4E, 0x295);
+    uint8_t saved = sys().inb(0x296);
+    sys().outb(uint8_t((saved & 0xF0) | 2), 0x296);
+    sys().outb(0x50, 0x295);
+    uint8_t value = sys().inb(0x296);
+    sys().outb(0x4E, 0x295);
+    sys().outb(saved, 0x296);
+
+    EXPECT_EQ(0x2D, value);
+    EXPECT_THAT(sb.trace(), ElementsAre("outb 0x295 0x4e", "inb 0x296 -> 0x80", "outb 0x296 0x82",
+                                        "outb 0x295 0x50", "inb 0x296 -> 0x2d", "outb 0x295 0x4e",
+                                        "outb 0x296 0x80"));
+    EXPECT_EQ(0x11, read_register(0x50));  // back in bank 0
+
+    // A bank stays selected until the bank register is written again.
+    write_register(0x4E, 0x82);
+    EXPECT_EQ(0x2D, read_register(0x50));
+    EXPECT_EQ(0x2D, read_register(0x50));  // no access switches it back
+    EXPECT_EQ(0xCC, read_register(0x20));  // shared registers show in every bank
+    EXPECT_EQ(0x82, read_register(0x4E));
+
+    write_register(0x50, 0x77);  // stored in bank 2 only
+    write_register(0x4E, 0x80);
+    EXPECT_EQ(0x11, read_register(0x50));
+    write_register(0x4E, 0x0A);  // mask 0x07: bank 2 again
+    EXPECT_EQ(0x77, read_register(0x50));
+}
+
+TEST(PortDevices, IndexDataReadsFailAdvanceAndEchoTheIndex) {
+    Sandbox sb(kMonitorBoard);
+    sys().iopl(3);
+    sb.clear_trace();
+    EXPECT_EQ(0xFF, read_register(0x21));  // an LPC read cannot NAK: it floats
+    EXPECT_EQ(0x01, read_register(0x22));
+    EXPECT_EQ(0x02, read_register(0x22));
+    EXPECT_EQ(0x01, read_register(0x22));
+    EXPECT_EQ(0x00, read_register(0x7F));  // not set by the board
+    EXPECT_EQ(0x7F, sys().inb(0x295));     // the index port reads back
+    EXPECT_EQ("inb 0x296 -> 0xff", sb.trace()[1]);
+
+    sys().outb(0x10, 0x290);  // the second chip has its own index
+    EXPECT_EQ(0x01, sys().inb(0x291));
+    EXPECT_EQ(0x7F, sys().inb(0x295));
+}
+
+TEST(PortDevices, BankedChipComesFirstForTheBmcProxy) {
+    Sandbox sb(kMonitorBoard);
+    IndexDataChip* chip = sb.board().find_port_device<IndexDataChip>();
+    ASSERT_NE(nullptr, chip);
+    EXPECT_EQ(0x295, chip->index_port());
+    EXPECT_EQ(0x2D, chip->read_in_bank(2, 0x50));
+    EXPECT_EQ(std::nullopt, chip->read_in_bank(0, 0x21));
+    chip->write_in_bank(2, 0x50, 0x5A);
+
+    sys().iopl(3);
+    EXPECT_EQ(0x80, read_register(0x4E));  // the proxy put the bank back
+    EXPECT_EQ(0x11, read_register(0x50));
+    write_register(0x4E, 0x82);
+    EXPECT_EQ(0x5A, read_register(0x50));
+}
+
+// ---- Super I/O ----------------------------------------------------------------
+
+constexpr const char* kWinbondSuperIo = R"({"ports": {"0x2E": {"superio": {
+  "data": "0x2F", "entry": ["0x87", "0x87"], "exit": "0xAA",
+  "registers": {"0x20": "0x52", "0x21": "0x41"},
+  "devices": {"0x0A": {"0xE6": "0x08"}, "0x07": {"0xF1": "0x5C"}}}}}})";
+
+constexpr const char* kIteSuperIo = R"({"ports": {"0x2E": {"superio": {
+  "data": "0x2F", "entry": ["0x87", "0x01", "0x55", "0x55"],
+  "registers": {"0x20": "0x87", "0x21": "0x20"}}}}})";
+
+constexpr const char* kKeylessSuperIo = R"({"ports": {"0x4E": {"superio": {
+  "data": "0x4F", "exit": "0xAA", "registers": {"0x20": "0xB4"}}}}})";
+
+struct KeyCase {
+    const char* name;
+    const char* board;
+    uint16_t index;
+    std::vector<uint8_t> before;  // written to the index port first
+    uint8_t device_id;            // what register 0x20 reads afterwards
+};
+
+class SuperIoKey : public testing::TestWithParam<KeyCase> {};
+
+TEST_P(SuperIoKey, EntryKeyGatesTheConfigurationSpace) {
+    const KeyCase& c = GetParam();
+    Sandbox sb(c.board);
+    sys().iopl(3);
+    for (uint8_t byte : c.before) sys().outb(byte, c.index);
+    sys().outb(0x20, c.index);
+    EXPECT_EQ(c.device_id, sys().inb(uint16_t(c.index + 1)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PortDevices, SuperIoKey,
+    testing::Values(
+        KeyCase{"WinbondLocked", kWinbondSuperIo, 0x2E, {}, 0xFF},
+        KeyCase{"WinbondKey", kWinbondSuperIo, 0x2E, {0x87, 0x87}, 0x52},
+        KeyCase{"WinbondWrongByteRestarts", kWinbondSuperIo, 0x2E, {0x87, 0x01, 0x87}, 0xFF},
+        KeyCase{"WinbondKeyAfterWrongByte", kWinbondSuperIo, 0x2E, {0x87, 0x01, 0x87, 0x87}, 0x52},
+        KeyCase{"WinbondExitLocks", kWinbondSuperIo, 0x2E, {0x87, 0x87, 0xAA}, 0xFF},
+        KeyCase{"IteKey", kIteSuperIo, 0x2E, {0x87, 0x01, 0x55, 0x55}, 0x87},
+        KeyCase{"IteKeyAfterRepeatedFirstByte",
+                kIteSuperIo,
+                0x2E,
+                {0x87, 0x87, 0x01, 0x55, 0x55},
+                0x87},
+        KeyCase{"IteRefusesWinbondKey", kIteSuperIo, 0x2E, {0x87, 0x87}, 0xFF},
+        KeyCase{"KeylessAlwaysOpen", kKeylessSuperIo, 0x4E, {}, 0xB4},
+        KeyCase{"KeylessIgnoresExit", kKeylessSuperIo, 0x4E, {0xAA}, 0xB4}),
+    [](const testing::TestParamInfo<KeyCase>& info) { return info.param.name; });
+
+TEST(PortDevices, LockedSuperIoIgnoresWritesAndFloats) {
+    Sandbox sb(kWinbondSuperIo);
+    sys().iopl(3);
+    sys().outb(0x07, 0x2E);
+    sys().outb(0x0A, 0x2F);  // ignored: locked
+    EXPECT_EQ(0xFF, sys().inb(0x2E));
+    sys().outb(0x87, 0x2E);
+    sys().outb(0x87, 0x2E);
+    EXPECT_EQ(0x00, sys().inb(0x2E));  // the locked index write selected nothing
+    sys().outb(0x07, 0x2E);
+    EXPECT_EQ(0x07, sys().inb(0x2E));  // unlocked: the index reads back
+    EXPECT_EQ(0x00, sys().inb(0x2F));  // the locked data write changed nothing
+}
+
+TEST(PortDevices, IteLeavesThroughConfigControl) {
+    Sandbox sb(kIteSuperIo);
+    sys().iopl(3);
+    for (uint8_t byte : {0x87, 0x01, 0x55, 0x55}) sys().outb(byte, 0x2E);
+    sys().outb(0x02, 0x2E);
+    sys().outb(0x02, 0x2F);  // config control: back to "wait for key"
+    sys().outb(0x21, 0x2E);
+    EXPECT_EQ(0xFF, sys().inb(0x2F));
+}
+
+uint8_t read_config(uint8_t reg) {
+    sys().outb(reg, 0x2E);
+    return sys().inb(0x2F);
+}
+
+void write_config(uint8_t reg, uint8_t value) {
+    sys().outb(reg, 0x2E);
+    sys().outb(value, 0x2F);
+}
+
+TEST(PortDevices, LogicalDevicesOwnRegistersFrom0x30) {
+    Sandbox sb(kWinbondSuperIo);
+    sys().iopl(3);
+    sys().outb(0x87, 0x2E);
+    sys().outb(0x87, 0x2E);
+
+    write_config(0x07, 0x0A);
+    EXPECT_EQ(0x0A, read_config(0x07));
+    EXPECT_EQ(0x08, read_config(0xE6));
+    write_config(0xE6, 0x48);
+    EXPECT_EQ(0x52, read_config(0x20));  // global registers show in every device
+
+    write_config(0x07, 0x0B);  // a device the board does not describe
+    EXPECT_EQ(0x00, read_config(0xE6));
+    write_config(0xE6, 0x33);
+
+    write_config(0x07, 0x0A);
+    EXPECT_EQ(0x48, read_config(0xE6));
+    write_config(0x07, 0x0B);
+    EXPECT_EQ(0x33, read_config(0xE6));
+}
+
+// The GPIO read of a Super I/O logical device: key, device select, register,
+// exit, exactly as the chip sees it.
+TEST(PortDevices, SuperIoGpioReadSequenceIsTraced) {
+    Sandbox sb(kWinbondSuperIo);
+    sys().ioperm(0x2E, 1, 1);
+    sys().ioperm(0x2F, 1, 1);
+    sb.clear_trace();
+    sys().outb(0x87, 0x2E);
+    sys().outb(0x87, 0x2E);
+    sys().outb(0x07, 0x2E);
+    sys().outb(0x07, 0x2F);
+    sys().outb(0xF1, 0x2E);
+    uint8_t value = sys().inb(0x2F);
+    sys().outb(0xAA, 0x2E);
+    EXPECT_EQ(0x5C, value);
+    EXPECT_THAT(sb.trace(),
+                ElementsAre("outb 0x2e 0x87", "outb 0x2e 0x87", "outb 0x2e 0x07", "outb 0x2f 0x07",
+                            "outb 0x2e 0xf1", "inb 0x2f -> 0x5c", "outb 0x2e 0xaa"));
+    sys().outb(0xF1, 0x2E);
+    EXPECT_EQ(0xFF, sys().inb(0x2F));  // locked again
+}
+
+// ---- plain storage ---------------------------------------------------------------
+
+TEST(PortDevices, StorageCombinesBytesLittleEndian) {
+    Sandbox sb(R"({"ports": {"0x500": {"bytes": "01 02 03 04 05 06"}}})");
+    sys().iopl(3);
+    EXPECT_EQ(0x02, sys().inb(0x501));
+    EXPECT_EQ(0x04030201u, sys().inl(0x500));
+    EXPECT_EQ(0x06050403u, sys().inl(0x502));
+
+    sys().outl(0x11223344, 0x502);
+    EXPECT_EQ(0x44, sys().inb(0x502));
+    EXPECT_EQ(0x11, sys().inb(0x505));
+    sys().outb(0xA5, 0x500);
+    EXPECT_EQ(0x334402A5u, sys().inl(0x500));
+    EXPECT_EQ(0xFFFF1122u, sys().inl(0x504));  // 0x506 and 0x507 float
+    EXPECT_EQ(0xFF, sys().inb(0x506));
+    sys().outb(0x00, 0x506);  // no storage there: ignored
+    EXPECT_EQ(0xFF, sys().inb(0x506));
+}
+
+}  // namespace
