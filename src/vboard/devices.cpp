@@ -6,4 +6,5 @@
 // the BMC's Super I/O proxy reaches the banked chip among them.
 void attach_board_devices(VirtualBoard& board) {
     attach_port_devices(board);
+    attach_smbus(board);
 }

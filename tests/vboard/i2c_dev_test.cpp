@@ -1,0 +1,405 @@
+// The board's SMBus adapters as the kernel's /dev/i2c-N: ioctl results and
+// errno as i2c-dev gives them, SMBus transactions on the chips' registers,
+// the i2c trace lines, bus time, and the adapter listings a new root holds.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <linux/i2c-dev.h>
+#include <linux/i2c.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/sandbox.h"
+
+namespace {
+
+using testing::ElementsAre;
+
+// Adapter 0: a banked monitor chip at 0x2D, a chip a kernel driver holds at
+// 0x48, a chip with changing values at 0x2F. Adapter 2 is in no listing.
+constexpr const char* kBoard = R"({
+  "clock": {"virtual": true},
+  "smbus": [
+    {"bus": 0, "name": "SMBus I801 adapter at 1100", "listing": "proc",
+     "devices": [
+       {"address": "0x2D", "bank_register": "0x4E", "bank_mask": "0x07",
+        "registers": {"0x4E": "0x80", "0x5E": "0x03", "0x5F": {"fail": true},
+                      "0x20": "0x34", "0x21": "0x12", "0x50": "0x11"},
+        "banks": {"1": {"0x50": "0x2D"}}},
+       {"address": "0x48", "kernel_driver": true, "registers": {"0x00": "0x19"}},
+       {"address": "0x2F",
+        "registers": {"0x40": {"values": ["0x01", "0x02", "0x03"], "advance": "read"},
+                      "0x41": {"values": ["0x10", "0x20"], "every": 2}}}
+     ]},
+    {"bus": 2, "name": "SMBus nForce2 adapter at 4c00", "listing": "none",
+     "devices": [{"address": "0x2D", "registers": {"0x5E": "0x77"}}]}
+  ]
+})";
+
+int open_bus(unsigned bus) {
+    return sys().open(("/dev/i2c-" + std::to_string(bus)).c_str(), O_RDWR);
+}
+
+void* ioctl_value(unsigned long value) {
+    return reinterpret_cast<void*>(uintptr_t(value));
+}
+
+int select_slave(int fd, unsigned long address, bool force = false) {
+    return sys().ioctl(fd, force ? I2C_SLAVE_FORCE : I2C_SLAVE, ioctl_value(address));
+}
+
+int transfer(int fd, uint8_t read_write, uint8_t command, uint32_t size, i2c_smbus_data* data) {
+    i2c_smbus_ioctl_data args{read_write, command, size, data};
+    return sys().ioctl(fd, I2C_SMBUS, &args);
+}
+
+// A byte-data read as the monitor makes it; -1 on failure.
+int read_byte(int fd, uint8_t reg) {
+    i2c_smbus_data data{};
+    return transfer(fd, I2C_SMBUS_READ, reg, I2C_SMBUS_BYTE_DATA, &data) == 0 ? data.byte : -1;
+}
+
+int write_byte(int fd, uint8_t reg, uint8_t value) {
+    i2c_smbus_data data{};
+    data.byte = value;
+    return transfer(fd, I2C_SMBUS_WRITE, reg, I2C_SMBUS_BYTE_DATA, &data);
+}
+
+std::string last_line(const Sandbox& sb) {
+    return sb.trace().empty() ? "" : sb.trace().back();
+}
+
+// Rows run in order on one descriptor: the ten-bit flag and the selected
+// address carry over.
+TEST(I2cDev, IoctlResultsFollowTheKernel) {
+    struct Row {
+        unsigned long request;
+        unsigned long arg;
+        int result;
+        int error;
+        const char* trace;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {I2C_SLAVE, 0x2D, 0, 0, "i2c 0 slave 0x2d -> 0"},
+        {I2C_SLAVE, 0x50, 0, 0, "i2c 0 slave 0x50 -> 0"},  // nobody there: found at transfer
+        {I2C_SLAVE, 0x80, -1, EINVAL, "i2c 0 slave 0x80 -> -1"},
+        {I2C_SLAVE, 0x48, -1, EBUSY, "i2c 0 slave 0x48 -> -1"},
+        {I2C_SLAVE_FORCE, 0x48, 0, 0, "i2c 0 slave-force 0x48 -> 0"},
+        {I2C_SLAVE_FORCE, 0x80, -1, EINVAL, "i2c 0 slave-force 0x80 -> -1"},
+        {I2C_RETRIES, 3, 0, 0, "i2c 0 retries 3 -> 0"},
+        {I2C_RETRIES, 0x80000000, -1, EINVAL, "i2c 0 retries 2147483648 -> -1"},
+        {I2C_TIMEOUT, 214748364, 0, 0, "i2c 0 timeout 214748364 -> 0"},
+        {I2C_TIMEOUT, 214748365, -1, EINVAL, "i2c 0 timeout 214748365 -> -1"},
+        {I2C_PEC, 1, 0, 0, "i2c 0 pec 1 -> 0"},
+        {I2C_RDWR, 0, -1, EOPNOTSUPP, "i2c 0 rdwr -> -1"},
+        {0x0799, 0, -1, ENOTTY, "i2c 0 ioctl 0x0799 -> -1"},
+        {I2C_TENBIT, 1, 0, 0, "i2c 0 tenbit 1 -> 0"},
+        {I2C_SLAVE, 0x150, 0, 0, "i2c 0 slave 0x150 -> 0"},
+        {I2C_SLAVE, 0x400, -1, EINVAL, "i2c 0 slave 0x400 -> -1"},
+        {I2C_TENBIT, 0, 0, 0, "i2c 0 tenbit 0 -> 0"},
+        {I2C_SLAVE, 0x150, -1, EINVAL, "i2c 0 slave 0x150 -> -1"},
+    };
+    // clang-format on
+    Sandbox sb(kBoard);
+    int fd = open_bus(0);
+    ASSERT_GE(fd, 0);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.trace);
+        errno = 0;
+        EXPECT_EQ(row.result, sys().ioctl(fd, row.request, ioctl_value(row.arg)));
+        if (row.result < 0) {
+            EXPECT_EQ(row.error, errno);
+        }
+        EXPECT_EQ(row.trace, last_line(sb));
+    }
+    // A refused selection keeps the address selected before it.
+    EXPECT_EQ(-1, read_byte(fd, 0x00));
+    EXPECT_EQ(ENXIO, errno);
+    EXPECT_EQ("i2c 0 0x150 read 0x00 -> nak", last_line(sb));
+}
+
+// Rows run in order; each selects its slave with I2C_SLAVE_FORCE first. The
+// data block starts as 0xAA bytes, so the row shows which bytes the kernel
+// copied back.
+TEST(I2cDev, TransactionsAndTheirErrors) {
+    constexpr uint8_t R = I2C_SMBUS_READ, W = I2C_SMBUS_WRITE;
+    struct Row {
+        uint8_t slave;
+        uint8_t read_write;
+        uint32_t size;
+        uint8_t command;
+        uint16_t word_in;  // written into the block before the call (writes)
+        bool null_data;
+        int result;
+        int error;
+        uint8_t block_after[3];
+        const char* trace;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {0x2D, R, I2C_SMBUS_BYTE_DATA, 0x5E, 0, false, 0, 0, {0x03, 0xAA, 0xAA},
+         "i2c 0 0x2d read 0x5e -> 0x03"},
+        {0x2D, R, I2C_SMBUS_BYTE_DATA, 0x5F, 0, false, -1, ENXIO, {0xAA, 0xAA, 0xAA},
+         "i2c 0 0x2d read 0x5f -> nak"},
+        {0x50, R, I2C_SMBUS_BYTE_DATA, 0x00, 0, false, -1, ENXIO, {0xAA, 0xAA, 0xAA},
+         "i2c 0 0x50 read 0x00 -> nak"},
+        {0x2D, R, I2C_SMBUS_WORD_DATA, 0x20, 0, false, 0, 0, {0x34, 0x12, 0xAA},
+         "i2c 0 0x2d read-word 0x20 -> 0x1234"},
+        {0x2D, R, I2C_SMBUS_WORD_DATA, 0x5E, 0, false, -1, ENXIO, {0xAA, 0xAA, 0xAA},
+         "i2c 0 0x2d read-word 0x5e -> nak"},  // 0x5F, the high byte, fails
+        {0x2D, W, I2C_SMBUS_BYTE_DATA, 0x60, 0x5A, false, 0, 0, {0x5A, 0x00, 0xAA},
+         "i2c 0 0x2d write 0x60 0x5a -> 0"},
+        {0x50, W, I2C_SMBUS_BYTE_DATA, 0x60, 0x5A, false, -1, ENXIO, {0x5A, 0x00, 0xAA},
+         "i2c 0 0x50 write 0x60 0x5a -> nak"},
+        {0x2D, W, I2C_SMBUS_WORD_DATA, 0x62, 0xBEEF, false, 0, 0, {0xEF, 0xBE, 0xAA},
+         "i2c 0 0x2d write-word 0x62 0xbeef -> 0"},
+        {0x2D, R, I2C_SMBUS_BYTE_DATA, 0x63, 0, false, 0, 0, {0xBE, 0xAA, 0xAA},
+         "i2c 0 0x2d read 0x63 -> 0xbe"},  // the high byte went to reg + 1
+        {0x2D, W, I2C_SMBUS_QUICK, 0x00, 0, true, 0, 0, {}, "i2c 0 0x2d quick write -> 0"},
+        {0x2D, R, I2C_SMBUS_QUICK, 0x00, 0, true, 0, 0, {}, "i2c 0 0x2d quick read -> 0"},
+        {0x50, W, I2C_SMBUS_QUICK, 0x00, 0, true, -1, ENXIO, {}, "i2c 0 0x50 quick write -> nak"},
+        {0x2D, W, I2C_SMBUS_BYTE, 0x5E, 0, true, 0, 0, {}, "i2c 0 0x2d send 0x5e -> 0"},
+        {0x2D, R, I2C_SMBUS_BYTE, 0x00, 0, false, 0, 0, {0x03, 0xAA, 0xAA},
+         "i2c 0 0x2d receive -> 0x03"},  // at the register the send byte chose
+        {0x48, R, I2C_SMBUS_BYTE_DATA, 0x00, 0, false, 0, 0, {0x19, 0xAA, 0xAA},
+         "i2c 0 0x48 read 0x00 -> 0x19"},  // forced past its kernel driver
+        {0x2D, R, I2C_SMBUS_BLOCK_DATA, 0x5E, 0, false, -1, EOPNOTSUPP, {0xAA, 0xAA, 0xAA},
+         "i2c 0 0x2d refused rw 1 size 5 command 0x5e -> -1"},
+        {0x2D, R, 9, 0x5E, 0, false, -1, EINVAL, {0xAA, 0xAA, 0xAA},
+         "i2c 0 0x2d refused rw 1 size 9 command 0x5e -> -1"},
+        {0x2D, 2, I2C_SMBUS_BYTE_DATA, 0x5E, 0, false, -1, EINVAL, {0xAA, 0xAA, 0xAA},
+         "i2c 0 0x2d refused rw 2 size 2 command 0x5e -> -1"},
+        {0x2D, R, I2C_SMBUS_BYTE_DATA, 0x5E, 0, true, -1, EINVAL, {},
+         "i2c 0 0x2d refused rw 1 size 2 command 0x5e -> -1"},
+        {0x2D, R, I2C_SMBUS_BLOCK_DATA, 0x5E, 0, true, -1, EINVAL, {},
+         "i2c 0 0x2d refused rw 1 size 5 command 0x5e -> -1"},  // no data before no support
+    };
+    // clang-format on
+    Sandbox sb(kBoard);
+    int fd = open_bus(0);
+    ASSERT_GE(fd, 0);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.trace);
+        ASSERT_EQ(0, select_slave(fd, row.slave, true));
+        i2c_smbus_data data;
+        std::fill(std::begin(data.block), std::end(data.block), 0xAA);
+        if (row.read_write == W) data.word = row.word_in;
+        errno = 0;
+        EXPECT_EQ(row.result, transfer(fd, row.read_write, row.command, row.size,
+                                       row.null_data ? nullptr : &data));
+        if (row.result < 0) {
+            EXPECT_EQ(row.error, errno);
+        }
+        if (!row.null_data) {
+            EXPECT_THAT(std::vector<uint8_t>(data.block, data.block + 3),
+                        ElementsAre(row.block_after[0], row.block_after[1], row.block_after[2]));
+        }
+        EXPECT_EQ(row.trace, last_line(sb));
+    }
+}
+
+// The kernel's client address is 0 until a slave is selected, and it belongs
+// to the descriptor; the chips belong to the bus.
+TEST(I2cDev, SlaveAddressIsPerDescriptorAndStartsAtZero) {
+    Sandbox sb(kBoard);
+    int first = open_bus(0);
+    int second = open_bus(0);
+    ASSERT_EQ(0, select_slave(first, 0x2D));
+    EXPECT_EQ(0, write_byte(first, 0x60, 0x42));
+    EXPECT_EQ(-1, read_byte(second, 0x60));
+    EXPECT_EQ(ENXIO, errno);
+    ASSERT_EQ(0, select_slave(second, 0x2D));
+    EXPECT_EQ(0x42, read_byte(second, 0x60));
+    EXPECT_THAT(sb.trace(),
+                ElementsAre("open /dev/i2c-0 -> " + std::to_string(first),
+                            "open /dev/i2c-0 -> " + std::to_string(second), "i2c 0 slave 0x2d -> 0",
+                            "i2c 0 0x2d write 0x60 0x42 -> 0", "i2c 0 0x00 read 0x60 -> nak",
+                            "i2c 0 slave 0x2d -> 0", "i2c 0 0x2d read 0x60 -> 0x42"));
+
+    // Only a chip that really sits at 0x00 answers an unselected descriptor.
+    Sandbox at_zero(R"({"smbus": [{"bus": 0, "name": "SMBus I801 adapter at 1100",
+                        "devices": [{"address": "0x00", "registers": {"0x01": "0x5a"}}]}]})");
+    EXPECT_EQ(0x5A, read_byte(open_bus(0), 0x01));
+}
+
+TEST(I2cDev, BankSelectSwitchesTheChipsBank) {
+    Sandbox sb(kBoard);
+    int fd = open_bus(0);
+    ASSERT_EQ(0, select_slave(fd, 0x2D));
+    sb.clear_trace();
+    EXPECT_EQ(0x11, read_byte(fd, 0x50));  // bank 0: the shared register
+    EXPECT_EQ(0, write_byte(fd, 0x4E, 0x81));
+    EXPECT_EQ(0x2D, read_byte(fd, 0x50));  // bank 1's own
+    EXPECT_EQ(0x03, read_byte(fd, 0x5E));  // shared, seen in bank 1 too
+    EXPECT_EQ(0, write_byte(fd, 0x50, 0x99));
+    EXPECT_EQ(0, write_byte(fd, 0x4E, 0x80));
+    EXPECT_EQ(0x11, read_byte(fd, 0x50));  // the write went to bank 1
+    EXPECT_EQ(0x80, read_byte(fd, 0x4E));
+    EXPECT_THAT(sb.trace(),
+                ElementsAre("i2c 0 0x2d read 0x50 -> 0x11", "i2c 0 0x2d write 0x4e 0x81 -> 0",
+                            "i2c 0 0x2d read 0x50 -> 0x2d", "i2c 0 0x2d read 0x5e -> 0x03",
+                            "i2c 0 0x2d write 0x50 0x99 -> 0", "i2c 0 0x2d write 0x4e 0x80 -> 0",
+                            "i2c 0 0x2d read 0x50 -> 0x11", "i2c 0 0x2d read 0x4e -> 0x80"));
+}
+
+TEST(I2cDev, RegisterValueKinds) {
+    Sandbox sb(kBoard);
+    int fd = open_bus(0);
+    ASSERT_EQ(0, select_slave(fd, 0x2F));
+    // Advancing on each read, cycling.
+    EXPECT_EQ(0x01, read_byte(fd, 0x40));
+    EXPECT_EQ(0x02, read_byte(fd, 0x40));
+    EXPECT_EQ(0x03, read_byte(fd, 0x40));
+    EXPECT_EQ(0x01, read_byte(fd, 0x40));
+    // Following the clock: a new value every 2 seconds.
+    EXPECT_EQ(0x10, read_byte(fd, 0x41));
+    EXPECT_EQ(0x10, read_byte(fd, 0x41));
+    sys().sleep(2);
+    EXPECT_EQ(0x20, read_byte(fd, 0x41));
+    sys().sleep(2);
+    EXPECT_EQ(0x10, read_byte(fd, 0x41));
+    // A word read takes one value of each register, low byte first.
+    i2c_smbus_data data{};
+    EXPECT_EQ(0, transfer(fd, I2C_SMBUS_READ, 0x40, I2C_SMBUS_WORD_DATA, &data));
+    EXPECT_EQ(0x1002, data.word);
+    // A failing register stores writes; then it reads back what was written.
+    ASSERT_EQ(0, select_slave(fd, 0x2D));
+    EXPECT_EQ(0, write_byte(fd, 0x5F, 0x07));
+    EXPECT_EQ(0x07, read_byte(fd, 0x5F));
+}
+
+TEST(I2cDev, FunctionalityAndPlainI2cMessages) {
+    Sandbox sb(kBoard);
+    int fd = open_bus(0);
+    sb.clear_trace();
+    unsigned long funcs = 0;
+    EXPECT_EQ(0, sys().ioctl(fd, I2C_FUNCS, &funcs));
+    // Quick 0x00010000, byte 0x00060000, byte data 0x00180000, word data 0x00600000.
+    EXPECT_EQ(0x007F0000ul, funcs);
+    EXPECT_EQ(-1, sys().ioctl(fd, I2C_FUNCS, nullptr));
+    EXPECT_EQ(EFAULT, errno);
+    EXPECT_EQ(-1, sys().ioctl(fd, I2C_SMBUS, nullptr));
+    EXPECT_EQ(EFAULT, errno);
+    char buffer[4];
+    EXPECT_EQ(-1, sys().read(fd, buffer, sizeof buffer));
+    EXPECT_EQ(EOPNOTSUPP, errno);
+    EXPECT_THAT(sb.trace(), ElementsAre("i2c 0 funcs -> 0x007f0000", "i2c 0 funcs -> -1",
+                                        "i2c 0 smbus -> -1", "i2c 0 read 4 -> -1"));
+}
+
+TEST(I2cDev, NodesAndWhoMayOpenThem) {
+    {
+        Sandbox sb(kBoard);
+        EXPECT_TRUE(sb.exists("/dev/i2c-0"));
+        EXPECT_TRUE(sb.exists("/dev/i2c-2"));  // in no listing, still a node
+        int unlisted = open_bus(2);
+        ASSERT_EQ(0, select_slave(unlisted, 0x2D));
+        EXPECT_EQ(0x77, read_byte(unlisted, 0x5E));
+        EXPECT_EQ("i2c 2 0x2d read 0x5e -> 0x77", last_line(sb));
+        EXPECT_EQ(-1, open_bus(1));
+        EXPECT_EQ(ENOENT, errno);
+    }
+    std::string board = kBoard;
+    board.replace(board.find('{'), 1, R"({"uid": 1000, )");
+    Sandbox user(board);
+    EXPECT_EQ(-1, open_bus(0));
+    EXPECT_EQ(EACCES, errno);
+    EXPECT_EQ("open /dev/i2c-0 -> -1", last_line(user));
+}
+
+// Bus time: i2c_us for every byte on the wire.
+TEST(I2cDev, EachByteOnTheWireCostsLatency) {
+    constexpr uint8_t R = I2C_SMBUS_READ, W = I2C_SMBUS_WRITE;
+    struct Row {
+        uint8_t slave;
+        uint8_t read_write;
+        uint32_t size;
+        uint8_t command;
+        int64_t microseconds;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {0x2D, R, I2C_SMBUS_BYTE_DATA, 0x5E, 40},   // address, command, address, data
+        {0x2D, R, I2C_SMBUS_BYTE_DATA, 0x5F, 20},   // refused after the command byte
+        {0x50, R, I2C_SMBUS_BYTE_DATA, 0x00, 10},   // the address only
+        {0x2D, R, I2C_SMBUS_WORD_DATA, 0x20, 50},   // address, command, address, low, high
+        {0x2D, W, I2C_SMBUS_BYTE_DATA, 0x60, 30},   // address, command, data
+        {0x2D, W, I2C_SMBUS_WORD_DATA, 0x60, 40},   // address, command, low, high
+        {0x50, W, I2C_SMBUS_BYTE_DATA, 0x60, 10},   // the address only
+        {0x2D, W, I2C_SMBUS_QUICK, 0x00, 10},       // address
+        {0x2D, W, I2C_SMBUS_BYTE, 0x5E, 20},        // address, command
+        {0x2D, R, I2C_SMBUS_BYTE, 0x00, 20},        // address, data
+        {0x2D, R, I2C_SMBUS_BLOCK_DATA, 0x00, 0},   // refused before the bus
+    };
+    // clang-format on
+    std::string board = kBoard;
+    board.replace(board.find('{'), 1, R"({"latency": {"i2c_us": 10}, )");
+    Sandbox sb(board);
+    int fd = open_bus(0);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "size " << row.size << " command " << int(row.command));
+        int64_t before = sb.board().clock().elapsed_ns();
+        ASSERT_EQ(0, select_slave(fd, row.slave));
+        i2c_smbus_data data{};
+        transfer(fd, row.read_write, row.command, row.size, &data);
+        EXPECT_EQ(row.microseconds * 1000, sb.board().clock().elapsed_ns() - before);
+    }
+}
+
+TEST(I2cListing, ProcSysfsAndMountsAsTheKernelWritesThem) {
+    Sandbox sb(R"json({"smbus": [
+      {"bus": 0, "name": "SMBus I801 adapter at 1100", "listing": "proc"},
+      {"bus": 1, "name": "SMBus PIIX4 adapter at 0b00", "listing": "sysfs"},
+      {"bus": 2, "name": "Hidden adapter at 2000", "listing": "none"},
+      {"bus": 3, "type": "unknown", "name": "SMBus nForce2 adapter at 4c00 (second port)",
+       "algorithm": "SMBus adapter", "listing": "proc"}]})json");
+    // Kind padded to 10 columns, name and algorithm to 32; longer text stays whole.
+    EXPECT_EQ(sb.read_file("/proc/bus/i2c"),
+              "i2c-0\tsmbus     \tSMBus I801 adapter at 1100      \t"
+              "Non-I2C SMBus adapter           \n"
+              "i2c-3\tunknown   \tSMBus nForce2 adapter at 4c00 (second port)\t"
+              "SMBus adapter                   \n");
+    EXPECT_EQ(sb.read_file("/proc/mounts"),
+              "/dev/sda1 / ext4 rw,relatime 0 0\n"
+              "proc /proc proc rw,nosuid,nodev,noexec,relatime 0 0\n"
+              "sysfs /sys sysfs rw,nosuid,nodev,noexec,relatime 0 0\n");
+    EXPECT_EQ("SMBus PIIX4 adapter at 0b00\n", sb.read_file("/sys/class/i2c-dev/i2c-1/name"));
+    EXPECT_EQ("SMBus PIIX4 adapter at 0b00\n",
+              sb.read_file("/sys/class/i2c-dev/i2c-1/device/name"));
+    EXPECT_FALSE(sb.exists("/sys/class/i2c-dev/i2c-0"));
+    EXPECT_FALSE(sb.exists("/sys/class/i2c-dev/i2c-2"));
+
+    // The adapter discovery's reader: blanks up to the tab stay in the name.
+    char bus[16], type[16], name[128], algorithm[128];
+    std::string listing = sb.read_file("/proc/bus/i2c");
+    std::string first_line = listing.substr(0, listing.find('\n') + 1);
+    ASSERT_EQ(4, std::sscanf(first_line.c_str(),
+                             "i2c-%15s %15s %127[a-zA-Z0-9/() -] %127[a-zA-Z0-9/() -]\n", bus, type,
+                             name, algorithm));
+    EXPECT_STREQ("0", bus);
+    EXPECT_STREQ("smbus", type);
+    EXPECT_STREQ("SMBus I801 adapter at 1100      ", name);
+    EXPECT_STREQ("Non-I2C SMBus adapter           ", algorithm);
+}
+
+TEST(I2cListing, OnlyTheListingsTheAdaptersUse) {
+    Sandbox proc_only(R"({"smbus": [{"bus": 0, "name": "SMBus I801 adapter at 1100"}]})");
+    EXPECT_TRUE(proc_only.exists("/proc/bus/i2c"));
+    EXPECT_FALSE(proc_only.exists("/sys/class/i2c-dev"));
+    EXPECT_EQ(proc_only.read_file("/proc/mounts"),
+              "/dev/sda1 / ext4 rw,relatime 0 0\n"
+              "proc /proc proc rw,nosuid,nodev,noexec,relatime 0 0\n");
+
+    Sandbox sysfs_only(
+        R"({"smbus": [{"bus": 4, "name": "ISA main adapter", "listing": "sysfs"}]})");
+    EXPECT_FALSE(sysfs_only.exists("/proc/bus/i2c"));
+    EXPECT_EQ("ISA main adapter\n", sysfs_only.read_file("/sys/class/i2c-dev/i2c-4/name"));
+}
+
+}  // namespace
