@@ -7,4 +7,5 @@
 void attach_board_devices(VirtualBoard& board) {
     attach_port_devices(board);
     attach_smbus(board);
+    attach_bmc(board);
 }
