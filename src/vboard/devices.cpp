@@ -8,4 +8,6 @@ void attach_board_devices(VirtualBoard& board) {
     attach_port_devices(board);
     attach_smbus(board);
     attach_bmc(board);
+    attach_memory(board);
+    attach_commands(board);
 }

@@ -1,0 +1,273 @@
+// The sandbox's commands, run the way the monitor runs them: dmidecode
+// through popen (alone and in the board identification's grep/sed
+// pipelines), modprobe through system, mail from an executed script with a
+// here-document. Checked: what they print, the files they leave, the trace.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "support/sandbox.h"
+#include "vboard/sandbox_commands.h"
+
+namespace {
+
+using testing::ElementsAre;
+
+std::string run_popen(const std::string& command) {
+    FILE* pipe = sys().popen(command.c_str(), "r");
+    if (!pipe) {
+        ADD_FAILURE() << "popen failed";
+        return {};
+    }
+    std::string out;
+    char buffer[512];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
+    sys().pclose(pipe);
+    return out;
+}
+
+// The shell's exit code of a system() command.
+int exit_code(const std::string& command) {
+    int status = sys().system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// BIOS with every field up to the revisions, System with a missing and a bad
+// string number and a UUID, the short Base Board record of the board file's
+// shorthand, an OEM record (dumped), a full Base Board record, End Of Table.
+constexpr const char* kSmbiosBoard = R"({
+  "smbios": {
+    "entry_point": "0xF0A00",
+    "table_address": "0xF1000",
+    "structures": [
+      {"type": 0, "strings": ["Vendor BIOS", "1.0b", "03/05/2012"], "string_numbers": [1, 2],
+       "data": "00 f0 03 0f 80 08 00 00 00 00 00 00 03 0d 04 06 ff ff"},
+      {"type": 1, "strings": ["KELVORANTE", "VB-Server"], "string_numbers": [1, 2, 0, 3],
+       "data": "33 22 11 00 55 44 77 66 88 99 aa bb cc dd ee ff 06"},
+      {"type": 2, "manufacturer": "KELVORANTE", "product": "VB-111", "version": "1.1"},
+      {"type": 133, "strings": ["Intel\tASF"], "data": "00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d"},
+      {"type": 2, "handle": "0x0200", "strings": ["Other Maker", "X1", "R2", "SN1"],
+       "string_numbers": [1, 2, 3, 4, 0], "data": "09 00 03 00 0a 01 05 00"},
+      {"type": 127}
+    ]
+  }
+})";
+
+// Lengths: 53 + 47 + 30 + 29 + 40 + 6 = 205 bytes of table.
+constexpr const char* kSmbiosText =
+    "# dmidecode 3.4\n"
+    "Getting SMBIOS data from sysfs.\n"
+    "SMBIOS 2.6 present.\n"
+    "6 structures occupying 205 bytes.\n"
+    "Table at 0x000F1000.\n"
+    "\n"
+    "Handle 0x0000, DMI type 0, 24 bytes\n"
+    "BIOS Information\n"
+    "\tVendor: Vendor BIOS\n"
+    "\tVersion: 1.0b\n"
+    "\tRelease Date: 03/05/2012\n"
+    "\tAddress: 0xF0000\n"
+    "\tRuntime Size: 64 kB\n"
+    "\tROM Size: 1 MB\n"
+    "\tCharacteristics:\n"
+    "\t\tPCI is supported\n"
+    "\t\tBIOS is upgradeable\n"
+    "\t\tACPI is supported\n"
+    "\t\tUSB legacy is supported\n"
+    "\t\tBIOS boot specification is supported\n"
+    "\t\tTargeted content distribution is supported\n"
+    "\t\tUEFI is supported\n"
+    "\tBIOS Revision: 4.6\n"
+    "\n"
+    "Handle 0x0001, DMI type 1, 25 bytes\n"
+    "System Information\n"
+    "\tManufacturer: KELVORANTE\n"
+    "\tProduct Name: VB-Server\n"
+    "\tVersion: Not Specified\n"
+    "\tSerial Number: <BAD INDEX>\n"
+    "\tUUID: 00112233-4455-6677-8899-AABBCCDDEEFF\n"
+    "\tWake-up Type: Power Switch\n"
+    "\n"
+    "Handle 0x0002, DMI type 2, 7 bytes\n"
+    "Base Board Information\n"
+    "\tManufacturer: KELVORANTE\n"
+    "\tProduct Name: VB-111\n"
+    "\tVersion: 1.1\n"
+    "\n"
+    "Handle 0x0003, DMI type 133, 18 bytes\n"
+    "OEM-specific Type\n"
+    "\tHeader and Data:\n"
+    "\t\t85 12 03 00 00 01 02 03 04 05 06 07 08 09 0A 0B\n"
+    "\t\t0C 0D\n"
+    "\tStrings:\n"
+    "\t\tIntel.ASF\n"
+    "\n"
+    "Handle 0x0200, DMI type 2, 17 bytes\n"
+    "Base Board Information\n"
+    "\tManufacturer: Other Maker\n"
+    "\tProduct Name: X1\n"
+    "\tVersion: R2\n"
+    "\tSerial Number: SN1\n"
+    "\tAsset Tag: Not Specified\n"
+    "\tFeatures:\n"
+    "\t\tBoard is a hosting board\n"
+    "\t\tBoard is replaceable\n"
+    "\tLocation In Chassis: Not Specified\n"
+    "\tChassis Handle: 0x0003\n"
+    "\tType: Motherboard\n"
+    "\tContained Object Handles: 1\n"
+    "\t\t0x0005\n"
+    "\n"
+    "Handle 0x0005, DMI type 127, 4 bytes\n"
+    "End Of Table\n"
+    "\n";
+
+TEST(SandboxCommands, DmidecodePrintsTheStructuresInItsLayout) {
+    Sandbox sb(kSmbiosBoard);
+    EXPECT_EQ(kSmbiosText, run_popen("dmidecode"));
+    EXPECT_THAT(sb.trace(), ElementsAre("popen dmidecode"));
+}
+
+// The board identification's fallback: the type-2 block's first lines.
+TEST(SandboxCommands, IdentificationPipelinesFindTheBaseBoard) {
+    struct Row {
+        const char* command;
+        const char* output;
+    };
+    const Row rows[] = {
+        {"dmidecode|grep -i 'DMI type 2,' -A 6 | grep Manufacturer | sed 's/Manufacturer: //g' | "
+         "sed 's/\\t//g'",
+         "KELVORANTE\n"},
+        {"dmidecode|grep -i 'DMI type 2,' -A 6 | grep Product | sed 's/Product Name: //g' | "
+         "sed 's/\\t//g'",
+         "VB-111\n"},
+        {"dmidecode|grep -i 'DMI type 2,' -A 6 | grep Version | sed 's/Version: //g' | "
+         "sed 's/\\t//g'",
+         "1.1\n"},
+    };
+    // System Information first: its Manufacturer must not be taken.
+    Sandbox sb(R"({"smbios": {"table_address": "0xF1000", "structures": [
+        {"type": 1, "strings": ["Other Maker", "Box"], "string_numbers": [1, 2, 0, 0]},
+        {"type": 2, "manufacturer": "KELVORANTE", "product": "VB-111", "version": "1.1"},
+        {"type": 1, "strings": ["Third"], "string_numbers": [1, 1, 1]}]}})");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.command);
+        sb.clear_trace();
+        EXPECT_EQ(row.output, run_popen(row.command));
+        EXPECT_THAT(sb.trace(), ElementsAre(std::string("popen ") + row.command));
+    }
+}
+
+TEST(SandboxCommands, DmidecodeTextAndAbsence) {
+    {
+        // A literal text is printed byte for byte, NUL, quotes and escapes too.
+        const std::string text("A 'q' \"d\" \\ \\0 \\c %s $HOME `id`\n\0tail", 37);
+        std::string json = R"({"dmidecode": "A 'q' \"d\" \\ \\0 \\c %s $HOME `id`\n\u0000tail"})";
+        Sandbox sb(json);
+        EXPECT_EQ(text, run_popen("dmidecode"));
+    }
+    {
+        Sandbox sb(R"({"smbios": {"entry_point": "0xF0A00", "table_address": "0xF1000",
+                                  "structures": [{"type": 2, "manufacturer": "KELVORANTE"}]},
+                       "dmidecode": "absent"})");
+        EXPECT_EQ("", run_popen("dmidecode 2>/dev/null | grep Manufacturer"));
+        EXPECT_EQ(127, exit_code("dmidecode 2>/dev/null"));
+    }
+    {
+        Sandbox sb("{}");
+        EXPECT_EQ(
+            "# dmidecode 3.4\nScanning /dev/mem for entry point.\n"
+            "# No SMBIOS nor DMI entry point found, sorry.\n",
+            run_popen("dmidecode"));
+        EXPECT_EQ(2, exit_code("dmidecode -t 2 2>/dev/null"));
+    }
+}
+
+TEST(SandboxCommands, PrintfWordCarriesEveryByte) {
+    EXPECT_EQ("'a'\\''b\\\\c\\0000d'", printf_b_word(std::string("a'b\\c\0d", 7)));
+}
+
+constexpr const char* kLoaded = " 16384 0 - Live 0x0000000000000000\n";
+
+std::string listing(std::initializer_list<const char*> names) {
+    std::string text;
+    for (const char* name : names) text += std::string(name) + kLoaded;
+    return text;
+}
+
+// Rows run in order on one root.
+TEST(SandboxCommands, ModprobeListsModulesAsTheKernel) {
+    struct Row {
+        const char* command;
+        int code;
+        std::string modules;
+    };
+    const Row rows[] = {
+        {"modprobe i2c-i801 2>/dev/null", 0, listing({"i2c_i801", "i2c_dev"})},
+        {"modprobe i2c_i801", 0, listing({"i2c_i801", "i2c_dev"})},  // not twice
+        {"modprobe -q nct6775 fan_debounce=1", 0, listing({"nct6775", "i2c_i801", "i2c_dev"})},
+        {"modprobe -r i2c-dev", 0, listing({"nct6775", "i2c_i801"})},
+        {"modprobe -r i2c-dev 2>/dev/null", 1, listing({"nct6775", "i2c_i801"})},
+        {"modprobe -a w83795 it87", 0, listing({"it87", "w83795", "nct6775", "i2c_i801"})},
+        {"modprobe ../i2c 2>/dev/null", 1, listing({"it87", "w83795", "nct6775", "i2c_i801"})},
+        {"modprobe 2>/dev/null", 1, listing({"it87", "w83795", "nct6775", "i2c_i801"})},
+        {"modprobe -r nct6775 it87", 0, listing({"w83795", "i2c_i801"})},
+    };
+    Sandbox sb(R"({"modules": ["i2c_dev"]})");
+    ASSERT_EQ(listing({"i2c_dev"}), sb.read_file("/proc/modules"));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.command);
+        EXPECT_EQ(row.code, exit_code(row.command));
+        EXPECT_EQ(row.modules, sb.read_file("/proc/modules"));
+    }
+    EXPECT_EQ("system modprobe i2c-i801 2>/dev/null -> 0", sb.trace().front());
+    EXPECT_FALSE(sb.exists("/proc/modules.new"));
+}
+
+// The alert mail as the monitor sends it: a script with a here-document,
+// executed in a child.
+void run_script(const std::string& path) {
+    pid_t child = sys().fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        sys().execlp(path.c_str(), path.c_str());
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(child, sys().waitpid(child, &status, 0));
+}
+
+TEST(SandboxCommands, MailAppendsEachMessageToTheSentFile) {
+    Sandbox sb("{}");
+    sb.write_file("/tmp/SensorvisorMailAlert",
+                  "#!/bin/bash\n"
+                  "mail -s \"Alert: system health warning!\" root@a.example ops@b.example <<EOT\n"
+                  "The system 'srv1' has the following health information:\n"
+                  "CPU1 Temperature Failed(Bad)!\n"
+                  "at Fri Dec  4 23:13:59 2026\n"
+                  "EOT\n");
+    ASSERT_EQ(0, sys().chmod("/tmp/SensorvisorMailAlert", 0700));
+    run_script("/tmp/SensorvisorMailAlert");
+    const std::string first =
+        "To: root@a.example, ops@b.example\n"
+        "Subject: Alert: system health warning!\n"
+        "\n"
+        "The system 'srv1' has the following health information:\n"
+        "CPU1 Temperature Failed(Bad)!\n"
+        "at Fri Dec  4 23:13:59 2026\n"
+        "\n";
+    EXPECT_EQ(first, sb.read_file("/var/mail/sent"));
+
+    // A body without a final line feed gets one; a refused mail adds nothing.
+    EXPECT_EQ(0, exit_code("printf 'E-mail Test!' | mail -s'Alert: E-mail Test!' admin"));
+    EXPECT_EQ(1, exit_code("echo lost | mail -s nobody 2>/dev/null"));
+    EXPECT_EQ(first + "To: admin\nSubject: Alert: E-mail Test!\n\nE-mail Test!\n\n",
+              sb.read_file("/var/mail/sent"));
+}
+
+}  // namespace
