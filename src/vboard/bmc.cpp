@@ -131,14 +131,14 @@ IpmiResponse Bmc::get_system_guid(const std::vector<uint8_t>& data) {
 // OpenIPMI device. Other OpenIPMI names stay absent, so code that tries the
 // names in turn finds the configured one.
 void attach_bmc(VirtualBoard& board) {
-    const BmcSpec& spec = board.board().bmc;
-    if (spec.interface == BmcSpec::Interface::none) return;
+    const BmcSpec& model = board.board().bmc;
+    if (model.interface == BmcSpec::Interface::none) return;
     auto bmc = std::make_shared<Bmc>(board);
-    if (spec.interface == BmcSpec::Interface::imb) {
-        board.add_device_node(spec.device,
+    if (model.interface == BmcSpec::Interface::imb) {
+        board.add_device_node(model.device,
                               [bmc, &board](int) { return open_imb_device(bmc, board); });
     } else {
-        board.add_device_node(spec.device, [bmc, &board, path = spec.device](int) {
+        board.add_device_node(model.device, [bmc, &board, path = model.device](int) {
             return open_openipmi_device(bmc, board, path);
         });
     }

@@ -35,11 +35,11 @@ bool parse_local_time(const std::string& text, time_t* out) {
     return true;
 }
 
-VirtualClock::VirtualClock(const ClockSpec& spec, const std::string& source)
-    : virtual_(spec.is_virtual), base_(::time(nullptr)), real_origin_ns_(monotonic_ns()) {
-    if (spec.start && !parse_local_time(*spec.start, &base_))
+VirtualClock::VirtualClock(const ClockSpec& model, const std::string& source)
+    : virtual_(model.is_virtual), base_(::time(nullptr)), real_origin_ns_(monotonic_ns()) {
+    if (model.start && !parse_local_time(*model.start, &base_))
         throw BoardError(source + ": clock.start: expected \"YYYY-MM-DD HH:MM:SS\", got \"" +
-                         *spec.start + "\"");
+                         *model.start + "\"");
 }
 
 int64_t VirtualClock::elapsed_ns() const {

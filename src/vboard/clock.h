@@ -11,7 +11,7 @@
 class VirtualClock {
 public:
     // Throws BoardError if the start time does not parse.
-    explicit VirtualClock(const ClockSpec& spec, const std::string& source = "board");
+    explicit VirtualClock(const ClockSpec& model, const std::string& source = "board");
 
     bool is_virtual() const { return virtual_; }
     // Seconds since the epoch, as time() returns them.

@@ -20,13 +20,13 @@ constexpr uint8_t kFirstDeviceRegister = 0x30;
 
 // ---- index/data chip ----------------------------------------------------------
 
-IndexDataChip::IndexDataChip(uint16_t index_port, const IndexDataDevice& spec,
+IndexDataChip::IndexDataChip(uint16_t index_port, const IndexDataDevice& model,
                              const VirtualClock& clock)
     : index_port_(index_port),
-      data_port_(spec.data_port),
-      bank_register_(spec.regs.bank_register),
-      bank_mask_(spec.regs.bank_mask),
-      registers_(spec.regs, clock) {}
+      data_port_(model.data_port),
+      bank_register_(model.regs.bank_register),
+      bank_mask_(model.regs.bank_mask),
+      registers_(model.regs, clock) {}
 
 bool IndexDataChip::claims(uint16_t port) const {
     return port == index_port_ || port == data_port_;
@@ -68,18 +68,18 @@ void IndexDataChip::write_in_bank(uint8_t bank, uint8_t reg, uint8_t value) {
 
 // ---- Super I/O configuration space ------------------------------------------------
 
-SuperIoConfigSpace::SuperIoConfigSpace(uint16_t index_port, const SuperIoDevice& spec,
+SuperIoConfigSpace::SuperIoConfigSpace(uint16_t index_port, const SuperIoDevice& model,
                                        const VirtualClock& clock)
     : index_port_(index_port),
-      data_port_(spec.data_port),
-      entry_(spec.entry),
-      exit_(spec.exit),
+      data_port_(model.data_port),
+      entry_(model.entry),
+      exit_(model.exit),
       clock_(clock),
-      global_(spec.registers, clock),
-      device_specs_(spec.devices),
-      unlocked_(spec.entry.empty()) {
-    auto ldn = spec.registers.find(kLogicalDeviceSelect);
-    if (ldn != spec.registers.end() && ldn->second.kind == RegisterValue::Kind::fixed)
+      global_(model.registers, clock),
+      device_specs_(model.devices),
+      unlocked_(model.entry.empty()) {
+    auto ldn = model.registers.find(kLogicalDeviceSelect);
+    if (ldn != model.registers.end() && ldn->second.kind == RegisterValue::Kind::fixed)
         logical_device_ = ldn->second.values.front();
 }
 
@@ -123,8 +123,8 @@ void SuperIoConfigSpace::write_index(uint8_t value) {
 RegisterFile& SuperIoConfigSpace::device_registers(uint8_t ldn) {
     auto found = devices_.find(ldn);
     if (found != devices_.end()) return found->second;
-    auto spec = device_specs_.find(ldn);
-    RegisterMap registers = spec == device_specs_.end() ? RegisterMap{} : spec->second;
+    auto model = device_specs_.find(ldn);
+    RegisterMap registers = model == device_specs_.end() ? RegisterMap{} : model->second;
     return devices_.try_emplace(ldn, registers, clock_).first->second;
 }
 
@@ -170,17 +170,17 @@ void PortStorage::outb(uint16_t port, uint8_t value) {
 
 namespace {
 
-std::unique_ptr<PortSpaceDevice> make_port_device(const PortDevice& spec,
+std::unique_ptr<PortSpaceDevice> make_port_device(const PortDevice& model,
                                                   const VirtualClock& clock) {
-    if (const auto* chip = std::get_if<IndexDataDevice>(&spec.device))
-        return std::make_unique<IndexDataChip>(spec.port, *chip, clock);
-    if (const auto* superio = std::get_if<SuperIoDevice>(&spec.device))
-        return std::make_unique<SuperIoConfigSpace>(spec.port, *superio, clock);
-    return std::make_unique<PortStorage>(spec.port, std::get<PortBytes>(spec.device).bytes);
+    if (const auto* chip = std::get_if<IndexDataDevice>(&model.device))
+        return std::make_unique<IndexDataChip>(model.port, *chip, clock);
+    if (const auto* superio = std::get_if<SuperIoDevice>(&model.device))
+        return std::make_unique<SuperIoConfigSpace>(model.port, *superio, clock);
+    return std::make_unique<PortStorage>(model.port, std::get<PortBytes>(model.device).bytes);
 }
 
-bool is_banked_chip(const PortDevice& spec) {
-    const auto* chip = std::get_if<IndexDataDevice>(&spec.device);
+bool is_banked_chip(const PortDevice& model) {
+    const auto* chip = std::get_if<IndexDataDevice>(&model.device);
     return chip && chip->regs.bank_register;
 }
 
@@ -191,13 +191,13 @@ bool is_banked_chip(const PortDevice& spec) {
 // first, so that the chip a BMC's Super I/O proxy reaches is the first
 // IndexDataChip. The PCI configuration mechanism is part of every PC.
 void attach_port_devices(VirtualBoard& board) {
-    const Board& spec = board.board();
+    const Board& model = board.board();
     for (bool banked : {true, false}) {
-        for (const auto& [port, device] : spec.ports)
+        for (const auto& [port, device] : model.ports)
             if (is_banked_chip(device) == banked)
                 board.add_port_device(make_port_device(device, board.clock()));
     }
-    board.add_port_device(std::make_unique<PciConfigMechanism>(spec.pci));
-    if (!spec.pci.empty())
-        board.add_seed_file("/proc/bus/pci/devices", proc_bus_pci_devices(spec.pci));
+    board.add_port_device(std::make_unique<PciConfigMechanism>(model.pci));
+    if (!model.pci.empty())
+        board.add_seed_file("/proc/bus/pci/devices", proc_bus_pci_devices(model.pci));
 }

@@ -23,7 +23,7 @@ class VirtualClock;
 // register switches banks when that register is written and stays switched.
 class IndexDataChip final : public PortSpaceDevice {
 public:
-    IndexDataChip(uint16_t index_port, const IndexDataDevice& spec, const VirtualClock& clock);
+    IndexDataChip(uint16_t index_port, const IndexDataDevice& model, const VirtualClock& clock);
 
     bool claims(uint16_t port) const override;
     uint8_t inb(uint16_t port) override;
@@ -62,7 +62,7 @@ private:
 // logical device.
 class SuperIoConfigSpace final : public PortSpaceDevice {
 public:
-    SuperIoConfigSpace(uint16_t index_port, const SuperIoDevice& spec, const VirtualClock& clock);
+    SuperIoConfigSpace(uint16_t index_port, const SuperIoDevice& model, const VirtualClock& clock);
 
     bool claims(uint16_t port) const override;
     uint8_t inb(uint16_t port) override;

@@ -4,8 +4,8 @@ namespace {
 constexpr int kShared = -1;  // key of registers seen in every bank
 }
 
-RegisterFile::RegisterFile(const BankedRegisters& spec, const VirtualClock& clock)
-    : spec_(spec), clock_(clock) {
+RegisterFile::RegisterFile(const BankedRegisters& model, const VirtualClock& clock)
+    : spec_(model), clock_(clock) {
     if (spec_.bank_register) {
         auto initial = spec_.registers.find(*spec_.bank_register);
         if (initial != spec_.registers.end() && !initial->second.values.empty())
@@ -25,17 +25,17 @@ bool RegisterFile::is_banked(uint8_t reg) const {
     return bank_map != spec_.banks.end() && bank_map->second.count(reg) != 0;
 }
 
-std::optional<uint8_t> RegisterFile::value_of(const RegisterValue& spec, size_t* read_count) const {
-    switch (spec.kind) {
+std::optional<uint8_t> RegisterFile::value_of(const RegisterValue& model, size_t* read_count) const {
+    switch (model.kind) {
         case RegisterValue::Kind::fail:
             return std::nullopt;
         case RegisterValue::Kind::fixed:
-            return spec.values.front();
+            return model.values.front();
         case RegisterValue::Kind::on_read:
-            return spec.values[(*read_count)++ % spec.values.size()];
+            return model.values[(*read_count)++ % model.values.size()];
         case RegisterValue::Kind::timed: {
             int64_t seconds = clock_.elapsed_ns() / 1000000000;
-            return spec.values[size_t(seconds / spec.every_seconds) % spec.values.size()];
+            return model.values[size_t(seconds / model.every_seconds) % model.values.size()];
         }
     }
     return std::nullopt;

@@ -13,7 +13,7 @@
 
 class RegisterFile {
 public:
-    RegisterFile(const BankedRegisters& spec, const VirtualClock& clock);
+    RegisterFile(const BankedRegisters& model, const VirtualClock& clock);
     RegisterFile(const RegisterMap& registers, const VirtualClock& clock);
 
     // The register's value in the selected bank; nullopt when the read fails
@@ -28,7 +28,7 @@ public:
 private:
     // Where a register of the selected bank lives: the bank's own entry if the
     // bank overrides it, the shared entry otherwise.
-    std::optional<uint8_t> value_of(const RegisterValue& spec, size_t* read_count) const;
+    std::optional<uint8_t> value_of(const RegisterValue& model, size_t* read_count) const;
     bool is_banked(uint8_t reg) const;
 
     BankedRegisters spec_;
