@@ -1,0 +1,179 @@
+// Port access at start-up and the PCI scan for the SMBus host controller:
+// what io_open returns and prints, and the configuration cycles and
+// permission calls the board saw.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "hw/port_io.h"
+#include "support/sandbox.h"
+
+namespace {
+
+using testing::ElementsAre;
+using testing::ElementsAreArray;
+
+class PortIo : public testing::Test {
+protected:
+    void SetUp() override { reset_port_io_state(); }
+    void TearDown() override { reset_port_io_state(); }
+};
+
+SystemRecord system_with(uint32_t busType) {
+    SystemRecord system;
+    initSystemSection(&system);
+    system.busType = busType;
+    system.indexReg = 0x295;
+    system.dataReg = 0x296;
+    return system;
+}
+
+// One PCI function "bus:device.function id register=value".
+std::string fn(int bus, int device, int function, const char* id, const char* reg,
+               const char* value) {
+    return R"({"bus": )" + std::to_string(bus) + R"(, "device": )" + std::to_string(device) +
+           R"(, "function": )" + std::to_string(function) + R"(, "id": ")" + id +
+           R"(", "config": {")" + reg + R"(": ")" + value + R"("}})";
+}
+
+std::string board(const std::vector<std::string>& functions, int uid = 0) {
+    std::string pci;
+    for (const std::string& f : functions) pci += (pci.empty() ? "" : ", ") + f;
+    return R"({"uid": )" + std::to_string(uid) + R"(, "pci": [)" + pci + "]}";
+}
+
+TEST_F(PortIo, IsaOnlyGrantsTheTwoPortsWithoutScanning) {
+    Sandbox sb(board({fn(0, 31, 3, "0x3A308086", "0x20", "0x1101")}));
+    SystemRecord system = system_with(BUS_ISA);
+    OutputCapture output;
+    EXPECT_EQ(0, io_open(&system));
+    EXPECT_EQ(0u, SMB_BASE_IO_ADDR);
+    EXPECT_EQ(0, io_close(&system));
+    EXPECT_EQ("", output.err());
+    EXPECT_THAT(sb.trace(),
+                ElementsAre("iopl 3 -> 0", "ioperm 0x295 1 1 -> 0", "ioperm 0x296 1 1 -> 0",
+                            "iopl 0 -> 0", "ioperm 0x295 1 0 -> 0", "ioperm 0x296 1 0 -> 0"));
+}
+
+// The scan goes bus 0-1, device 0-31, function 0-7 (function fastest) and
+// stops at the first listed controller.
+struct ScanCase {
+    const char* name;
+    uint32_t busType;
+    std::vector<std::string> functions;
+    uint32_t base;
+    uint8_t intel;
+    const char* baseCycle;  // CONFIG_ADDRESS of the base register read
+};
+
+void PrintTo(const ScanCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class PortIoScan : public PortIo, public testing::WithParamInterface<ScanCase> {};
+
+TEST_P(PortIoScan, FirstControllerInScanOrderGivesTheBase) {
+    const ScanCase& c = GetParam();
+    Sandbox sb(board(c.functions));
+    SystemRecord system = system_with(c.busType);
+    EXPECT_EQ(0, io_open(&system));
+    EXPECT_EQ(c.base, SMB_BASE_IO_ADDR);
+    EXPECT_EQ(c.intel, IntelDevice);
+    // The scan's iopl first; the base read is the last cycle, then io_open's
+    // own iopl (these bus types name no ISA ports).
+    const std::vector<std::string>& trace = sb.trace();
+    ASSERT_GE(trace.size(), 4u);
+    EXPECT_EQ("iopl 3 -> 0", trace.front());
+    EXPECT_THAT(std::vector<std::string>(trace.end() - 3, trace.end()),
+                ElementsAre(std::string("outl 0xcf8 ") + c.baseCycle, testing::_, "iopl 3 -> 0"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controllers, PortIoScan,
+    testing::Values(ScanCase{"IntelBit0Cleared",
+                             BUS_SMBUS,
+                             {fn(0, 31, 3, "0x3A308086", "0x20", "0x0000F001")},
+                             0xF000,
+                             1,
+                             "0x8000fb20"},
+                    ScanCase{"LowerDeviceWins",
+                             BUS_SMBUS,
+                             {fn(0, 31, 3, "0x3A308086", "0x20", "0x1101"),
+                              fn(0, 20, 0, "0x43851002", "0x90", "0x0B01")},
+                             0x0B00,
+                             0,
+                             "0x8000a090"},
+                    ScanCase{"LowerFunctionWins",
+                             BUS_SMBUS_OTHER,
+                             {fn(0, 10, 2, "0x036810DE", "0x24", "0x4C01"),
+                              fn(0, 10, 1, "0x005210DE", "0x24", "0x4D01")},
+                             0x4D00,
+                             0,
+                             "0x80005124"},
+                    ScanCase{"BusZeroBeforeBusOne",
+                             BUS_SMBUS,
+                             {fn(1, 0, 0, "0x02011166", "0x90", "0x0601"),
+                              fn(0, 31, 7, "0x746A1022", "0x10", "0xFFFF0701")},
+                             0xFFFF0700,
+                             0,
+                             "0x8000ff10"}),
+    [](const testing::TestParamInfo<ScanCase>& info) { return info.param.name; });
+
+TEST_F(PortIo, NoControllerEndsIoOpenSilentlyAfterTheFullScan) {
+    // An SMBus function that is not in the table is passed over.
+    Sandbox sb(board({fn(1, 31, 3, "0x3A318086", "0x20", "0x1101")}));
+    SystemRecord system = system_with(BUS_SMBUS | BUS_ISA);
+    OutputCapture output;
+    EXPECT_EQ(-1, io_open(&system));
+    EXPECT_EQ("", output.err() + output.out());
+    // Only the scan's iopl: no ioperm, no second iopl.
+    std::vector<std::string> expected = {"iopl 3 -> 0"};
+    char line[40];
+    for (uint32_t address = 0x80000000; address < 0x80020000; address += 0x100) {
+        std::snprintf(line, sizeof line, "outl 0xcf8 0x%08x", address);
+        expected.push_back(line);
+        expected.push_back(address == 0x8001fb00 ? "inl 0xcfc -> 0x3a318086"
+                                                 : "inl 0xcfc -> 0xffffffff");
+    }
+    EXPECT_THAT(sb.trace(), ElementsAreArray(expected));
+
+    uint32_t base = 0x1234;
+    EXPECT_EQ(0, scan_device(&base));
+    EXPECT_EQ(0x1234u, base);  // left alone when nothing matches
+}
+
+TEST_F(PortIo, RefusedPermissionReportsEachStepAndGoesOn) {
+    Sandbox sb(board({}, 1000));
+    SystemRecord system = system_with(BUS_ISA);
+    OutputCapture output;
+    EXPECT_EQ(-1, io_open(&system));
+    EXPECT_EQ(
+        "Error: Could not iopl()!\n"
+        "Error: Could not ioperm() Index Register!\n"
+        "Error: Could not ioperm() Data Register!\n",
+        output.err());
+    EXPECT_THAT(sb.trace(),
+                ElementsAre("iopl 3 -> -1", "ioperm 0x295 1 1 -> -1", "ioperm 0x296 1 1 -> -1"));
+}
+
+TEST_F(PortIo, ControllerTableSelfCheck) {
+    EXPECT_EQ(nullptr, check_smbus_controller_table(smbus_controller_table()));
+    EXPECT_EQ(23u, smbus_controller_table().size());
+    struct Broken {
+        std::vector<SmbusControllerId> rows;
+        const char* fault;
+    };
+    for (const Broken& b : std::vector<Broken>{
+             {{{0x3A308086, 0x20, 1}, {0x3A308086, 0x20, 1}}, "duplicate controller ID"},
+             {{{0x43851002, 0x90, 1}}, "Intel flag does not match the vendor"},
+             {{{0x3A308086, 0x22, 1}}, "base offset is not a dword register from BAR0 on"},
+             {{{0x3A30FFFF, 0x20, 0}}, "vendor ID of an absent function"}}) {
+        const char* fault = check_smbus_controller_table(b.rows);
+        EXPECT_STREQ(b.fault, fault ? fault : "(accepted)");
+    }
+}
+
+}  // namespace
