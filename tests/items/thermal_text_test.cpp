@@ -1,0 +1,515 @@
+// Thermal status text on virtual boards: which items get a word, the three
+// threshold rules at their edges per family, what each family reads, and the
+// bank select registers left as they were found.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/fixed_text.h"
+#include "hw/adapter_discovery.h"
+#include "hw/bmc_commands.h"
+#include "hw/ipmi_imb.h"
+#include "hw/ipmi_openipmi.h"
+#include "hw/port_io.h"
+#include "hw/smbus.h"
+#include "items/thermal_text.h"
+#include "support/sandbox.h"
+
+namespace {
+
+using testing::ElementsAre;
+using testing::ElementsAreArray;
+
+// Module state of the layers below, reset with each new board.
+void reset_all() {
+    reset_port_io_state();
+    reset_smbus_state();
+    reset_adapter_discovery_state();
+    reset_ipmi_imb_state();
+    reset_ipmi_openipmi_state();
+    reset_bmc_commands_state();
+}
+
+class ThermalText : public testing::Test {
+protected:
+    void SetUp() override { reset_all(); }
+    void TearDown() override { reset_all(); }
+};
+
+std::string hex(uint32_t v) {
+    char buf[8];
+    snprintf(buf, sizeof buf, "0x%02X", v);
+    return buf;
+}
+
+SystemRecord system_with(uint32_t guide, uint32_t level = 0) {
+    SystemRecord s;
+    initSystemSection(&s);
+    s.busType = BUS_ISA | BUS_SMBUS;
+    s.indexReg = 0x295;
+    s.dataReg = 0x296;
+    s.coreTempChipCode = 1;
+    s.thermalGuideChipType = guide;
+    s.w83793gTempLevelType = level;
+    return s;
+}
+
+ItemRecord temp_item(const char* name, int32_t chipCode, int32_t busType, int32_t slave,
+                     int32_t offset) {
+    ItemRecord item;
+    initItemRecord(&item);
+    copy_text(item.name, name);
+    item.category = CAT_TEMP;
+    item.chipCode = chipCode;
+    item.busType = busType;
+    item.slave = slave;
+    item.offset = offset;
+    return item;
+}
+
+// An LPC monitor chip at 0x295/0x296, bank select 0x4E at 0x80 (bank 0);
+// `banks` is the board's "banks" object.
+std::string isa_board(const std::string& banks, const std::string& more = "") {
+    return R"({"ports": {"0x295": {"index_data": {"data": "0x296", "bank_register": "0x4E",
+        "registers": {"0x4E": "0x80"}, "banks": )" +
+           banks + "}}" + more + "}}";
+}
+
+// The (bank, register) of each banked read on the LPC chip, "b1 0x44".
+std::vector<std::string> isa_reads(const std::vector<std::string>& t) {
+    std::vector<std::string> reads;
+    for (size_t i = 0; i + 4 < t.size(); ++i)
+        if (t[i] == "outb 0x295 0x4e" && t[i + 2].rfind("outb 0x296 0x8", 0) == 0 &&
+            t[i + 4].rfind("inb 0x296", 0) == 0)
+            reads.push_back("b" + t[i + 2].substr(14) + " " + t[i + 3].substr(11));
+    return reads;
+}
+
+// The chip's bank select register now (bank restored means 0x80).
+uint32_t isa_bank_register() {
+    sys().outb(0x4E, 0x295);
+    return sys().inb(0x296);
+}
+
+// ---- names and the support table ----
+
+TEST_F(ThermalText, CpuNumberFromName) {
+    const std::pair<const char*, int32_t> cases[] = {
+        {"CPU2 Temperature", 2}, {"PECI Agent1", 1},  {"PECI Agent 2", 1}, {"CPU12", 1},
+        {"PECI Agent3 (CPU2)", 2}, {"PECI Agent2 CPU", 2}, {"CPU3", 3}, {"PECI Agent4", 4},
+        {"cpu2 temp", 2},        {"System Temp", 0}, {"", 0},
+    };
+    for (const auto& [name, cpu] : cases) {
+        ItemRecord item = temp_item(name, 19, BUS_ISA, 0, 0x50);
+        EXPECT_EQ(cpu, getCpuNumberOfItem(&item)) << name;
+    }
+}
+
+TEST_F(ThermalText, SupportByChipAndOffsetWithoutHardware) {
+    struct Case {
+        int32_t chip, slave, offset, supported;
+    };
+    const Case cases[] = {
+        {23, 0x2F, 0x25, 0}, {23, 0x2F, 0x26, 1}, {29, 0x2F, 0x2D, 1}, {29, 0x2F, 0x2E, 0},
+        {25, 0, 0x2B, 1},    {25, 0, 0x2C, 0},    {28, 7, 0x17, 1},    {28, 6, 0x17, 0},
+        {33, 7, 0x1E, 1},    {33, 7, 0x1F, 0},    {30, 0x2D, 0xA0, 1}, {30, 0x2D, 0xA1, 0},
+        {32, 0x2D, 0xAE, 1}, {32, 0x2D, 0xB0, 0}, {18, 0, 0x2B, 0},
+    };
+    Sandbox sb;
+    SystemRecord system = system_with(0);
+    for (const Case& c : cases) {
+        ItemRecord item = temp_item("CPU1 Temp", c.chip, BUS_ISA, c.slave, c.offset);
+        EXPECT_EQ(c.supported, supportThermalText(&system, &item)) << c.chip << " " << c.offset;
+        item.category = CAT_VOLTAGE;
+        EXPECT_EQ(0, supportThermalText(&system, &item));
+    }
+    // Off when neither the core-temperature chip nor the guide is set.
+    system.coreTempChipCode = 0;
+    ItemRecord item = temp_item("CPU1 Temp", 25, BUS_ISA, 0, 0x2B);
+    EXPECT_EQ(0, supportThermalText(&system, &item));
+    system.thermalGuideChipType = 1;
+    EXPECT_EQ(1, supportThermalText(&system, &item));
+    EXPECT_TRUE(sb.trace().empty());
+}
+
+TEST_F(ThermalText, NoTextForOtherCategoriesAndChips) {
+    Sandbox sb;
+    SystemRecord system = system_with(0);
+    char text[10] = "keep";
+    ItemRecord fan = temp_item("CPU1 Fan", 25, BUS_ISA, 0, 0x2B);
+    fan.category = CAT_FAN;
+    ItemRecord other = temp_item("CPU1 Temp", 18, BUS_ISA, 0, 0x2B);
+    EXPECT_EQ(-1, getThermalText(&system, &fan, text));
+    EXPECT_EQ(-1, getThermalText(&system, &other, text));
+    ItemRecord noCpu = temp_item("System Temp", 19, BUS_ISA, 0, 0x50);
+    EXPECT_EQ(-1, getThermalText(&system, &noCpu, text));
+    EXPECT_STREQ("keep", text);
+    EXPECT_TRUE(sb.trace().empty());
+}
+
+// ---- the guide rules, on the IT8720F (bank = slave 1: A 0x44, B 0x45, ref 0x97) ----
+
+struct GuideCase {
+    uint32_t guide, a, b, ref, t;
+    const char* text;
+};
+
+TEST_F(ThermalText, GuideRulesAtTheirEdges) {
+    const GuideCase cases[] = {
+        // relative: limit 100 − 5 = 95, Medium from 86
+        {0, 0x55, 0x50, 5, 85, "Low"}, {0, 0x55, 0x50, 5, 86, "Medium"},
+        {0, 0x55, 0x50, 5, 95, "Medium"}, {0, 0x55, 0x50, 5, 96, "High"},
+        // ref 90: limit 10, Low only at 0; ref 91 wraps: always Low
+        {0, 0x55, 0x50, 90, 0, "Low"}, {0, 0x55, 0x50, 90, 1, "Medium"},
+        {0, 0x55, 0x50, 90, 11, "High"}, {0, 0x55, 0x50, 91, 255, "Low"},
+        // no pair (A − 5 ≠ B): default
+        {0, 0x55, 0x51, 5, 70, "Low"}, {0, 0x55, 0x51, 5, 71, "Medium"},
+        {0, 0x55, 0x51, 5, 85, "Medium"}, {0, 0x55, 0x51, 5, 86, "High"},
+        {0, 0x03, 0xFE, 5, 71, "Medium"},
+        // fixed, whatever the registers say
+        {1, 0x55, 0x50, 5, 45, "Low"}, {1, 0x55, 0x50, 5, 46, "Medium"},
+        {1, 0x55, 0x50, 5, 60, "Medium"}, {1, 0x55, 0x50, 5, 61, "High"},
+        // another guide: no text
+        {2, 0x55, 0x50, 5, 99, "keep"},
+    };
+    for (const GuideCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.guide) + " ref " + std::to_string(c.ref) + " t " +
+                     std::to_string(c.t));
+        Sandbox sb(isa_board(R"({"1": {"0x44": ")" + hex(c.a) + R"(", "0x45": ")" + hex(c.b) +
+                             R"(", "0x97": ")" + hex(c.ref) + R"(", "0x2B": ")" + hex(c.t) +
+                             "\"}}"));
+        sys().iopl(3);
+        SystemRecord system = system_with(c.guide);
+        ItemRecord item = temp_item("CPU1 Temp", 25, BUS_ISA, 1, 0x2B);
+        char text[10] = "keep";
+        EXPECT_EQ(0, getThermalText(&system, &item, text));
+        EXPECT_STREQ(c.text, text);
+        EXPECT_EQ(0x80u, isa_bank_register());
+    }
+}
+
+TEST_F(ThermalText, IT8720FReadsPairRefAndTemperatureInItsBank) {
+    Sandbox sb(isa_board(R"({"1": {"0x44": "0x55", "0x45": "0x50", "0x97": 5, "0x2B": 86}})"));
+    sys().iopl(3);
+    SystemRecord system = system_with(0);
+    ItemRecord item = temp_item("CPU1 Temp", 25, BUS_ISA, 1, 0x2B);
+    char text[10] = "";
+    EXPECT_EQ(0, getThermalText(&system, &item, text));
+    EXPECT_STREQ("Medium", text);
+    EXPECT_THAT(isa_reads(sb.trace()),
+                ElementsAre("b1 0x44", "b1 0x45", "b1 0x97", "b1 0x2b"));
+    EXPECT_EQ("outb 0x296 0x80", sb.trace().back());
+}
+
+// ---- W83627DHG: bank named after the CPU, pair in bank 1, ref in bank 4 ----
+
+TEST_F(ThermalText, W83627DHGReadsTheCpusBank) {
+    const std::string banks = R"({"1": {"0x55": "0x55", "0x53": "0x50", "0x50": 85},
+        "2": {"0x50": 96}, "4": {"0x5F": 5}})";
+    struct Case {
+        const char* name;
+        std::vector<std::string> reads;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"CPU2 Temperature", {"b1 0x55", "b1 0x53", "b4 0x5f", "b2 0x50"}, "High"},
+        {"PECI Agent1", {"b1 0x55", "b1 0x53", "b4 0x5f", "b1 0x50"}, "Low"},
+    };
+    for (const Case& c : cases) {
+        Sandbox sb(isa_board(banks));
+        sys().iopl(3);
+        SystemRecord system = system_with(0);
+        ItemRecord item = temp_item(c.name, 19, BUS_ISA, 0, 0x50);
+        char text[10] = "";
+        EXPECT_EQ(0, getThermalText(&system, &item, text)) << c.name;
+        EXPECT_STREQ(c.text, text) << c.name;
+        EXPECT_THAT(isa_reads(sb.trace()), ElementsAreArray(c.reads)) << c.name;
+        EXPECT_EQ(0x80u, isa_bank_register());
+    }
+}
+
+// The BIOS's mark (100) in Super I/O device 0x0C and a ref that is not 0xFF.
+TEST_F(ThermalText, W83627DHGSupportAsksTheSuperIo) {
+    const std::string sio = R"(, "0x2E": {"superio": {"data": "0x2F", "entry": ["0x87", "0x87"],
+        "exit": "0xAA", "devices": {"0x0C": {"0xE1": "0x64", "0xE2": "0x63"}}}})";
+    struct Case {
+        const char* name;
+        const char* ref;
+        int32_t supported;
+    };
+    for (const Case& c : {Case{"CPU1 Temp", "0x05", 1}, Case{"CPU1 Temp", "0xFF", 0},
+                          Case{"CPU2 Temp", "0x05", 0}}) {
+        Sandbox sb(isa_board(std::string(R"({"4": {"0x5F": ")") + c.ref + "\"}}", sio));
+        sys().iopl(3);
+        sb.clear_trace();
+        SystemRecord system = system_with(0);
+        ItemRecord item = temp_item(c.name, 22, BUS_ISA, 0, 0x50);
+        EXPECT_EQ(c.supported, supportThermalText(&system, &item)) << c.name << c.ref;
+        const bool cpu1 = c.name[3] == '1';
+        const std::vector<std::string> head = {
+            "ioperm 0x2e 1 1 -> 0", "ioperm 0x2f 1 1 -> 0", "outb 0x2e 0x87",
+            "outb 0x2e 0x87",       "outb 0x2e 0x07",       "outb 0x2f 0x0c",
+            cpu1 ? "outb 0x2e 0xe1" : "outb 0x2e 0xe2",
+            cpu1 ? "inb 0x2f -> 0x64" : "inb 0x2f -> 0x63", "outb 0x2e 0xaa"};
+        ASSERT_GE(sb.trace().size(), head.size());
+        EXPECT_EQ(head, std::vector<std::string>(sb.trace().begin(), sb.trace().begin() + 9));
+        EXPECT_EQ(cpu1 ? std::vector<std::string>{"b4 0x5f"} : std::vector<std::string>{},
+                  isa_reads(sb.trace()));
+    }
+    Sandbox sb;  // another register than 0x50: nothing is touched
+    SystemRecord system = system_with(0);
+    ItemRecord item = temp_item("CPU1 Temp", 19, BUS_ISA, 0, 0x51);
+    EXPECT_EQ(0, supportThermalText(&system, &item));
+    EXPECT_TRUE(sb.trace().empty());
+}
+
+// ---- NCT6776F and its BMC twin ----
+
+TEST_F(ThermalText, NCT6776FPeciValue) {
+    struct Case {
+        int32_t chip;
+        uint32_t hi, lo;
+        int32_t status;
+        const char* text;
+    };
+    const Case cases[] = {
+        {28, 0xEC, 0x40, 0, "Low"},     {28, 0xF8, 0x00, 0, "Medium"},  // v 21, 68
+        {28, 0xFF, 0xC0, 0, "Overheat"}, {28, 0xF6, 0x00, 0, "Low"},    // v 99, 60
+        {28, 0xF6, 0x40, 0, "Medium"},  {28, 0xFC, 0x40, 0, "Medium"},  // v 61, 85
+        {28, 0xFC, 0x80, 0, "High"},    {28, 0xFE, 0x80, 0, "High"},    // v 86, 94
+        {28, 0xFE, 0xC0, 0, "Overheat"}, {28, 0x80, 0x00, 0, "Overheat"},  // v 95, (−412) 100
+        {28, 0x20, 0x00, -1, "keep"},   // bit 7 clear: no reading
+        {33, 0x2E, 0x80, 0, "Low"},     // bit 7 clear: 184 + 2 + 100 = 286 → 30
+        {33, 0x40, 0x00, 0, "Overheat"},  // 256 + 100 → 100
+        {33, 0xEC, 0x40, 0, "Low"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.chip) + " " + hex(c.hi) + " " + hex(c.lo));
+        Sandbox sb(isa_board(R"({"7": {"0x19": ")" + hex(c.hi) + R"(", "0x1A": ")" + hex(c.lo) +
+                             "\"}}"));
+        sys().iopl(3);
+        SystemRecord system = system_with(2);  // not looked at by these chips
+        ItemRecord item = temp_item("CPU1 Temp", c.chip, BUS_ISA, 7, 0x19);
+        char text[10] = "keep";
+        EXPECT_EQ(c.status, getThermalText(&system, &item, text));
+        EXPECT_STREQ(c.text, text);
+        EXPECT_THAT(isa_reads(sb.trace()), ElementsAre("b7 0x19", "b7 0x1a"));
+        EXPECT_EQ(0x80u, isa_bank_register());
+    }
+}
+
+std::string winbond_bmc(const std::string& responses) {
+    return R"({"clock": {"virtual": true}, "bmc": {"interface": "openipmi",
+        "guid": "35 30 30 31 51 4b 00 00 00 00 00 00 00 00 00 00",
+        "responses": {)" + responses + "}}}";
+}
+
+TEST_F(ThermalText, MeNCT6776FAsksTheBmcForTheAgent) {
+    for (const auto& [responses, expected] :
+         {std::pair<std::string, const char*>{R"("30/93 02": "00 5a")", "High"},  // 90
+          {R"("30/93 02": "c1")", "Low"}}) {  // refused: v = 0
+        SCOPED_TRACE(responses);
+        reset_all();
+        Sandbox sb(winbond_bmc(responses));
+        ASSERT_EQ(0, IpmiInit());
+        ASSERT_EQ(1, bOBWinbondIPMI);
+        sb.clear_trace();
+        SystemRecord system = system_with(0);
+        ItemRecord item = temp_item("PECI Agent3", 33, BUS_ISA, 7, 0x1B);  // agent (0x1B−0x17)/2
+        char text[10] = "";
+        EXPECT_EQ(0, getThermalText(&system, &item, text));
+        EXPECT_STREQ(expected, text);
+        EXPECT_THAT(sb.trace(), testing::Contains(testing::StartsWith("ipmi openipmi 30/93 02")));
+        EXPECT_THAT(sb.trace(), testing::Not(testing::Contains(testing::StartsWith("outb 0x29"))));
+    }
+}
+
+// ---- SMBus chips: W83793G and W83795ADG (bank in register 0x00), NCT7904D ----
+
+// An Intel SMBus controller at 0x1100 and one chip at 0x2F; `device` adds
+// members to the chip.
+std::string smbus_board(const std::string& device, const std::string& top = "") {
+    return R"({"clock": {"virtual": true}, )" + top + R"("pci": [{"bus": 0, "device": 31,
+        "function": 3, "id": "0x3A308086", "config": {"0x20": "0x00001101"}}],
+      "ports": {"0x1100": {"bytes": "00 00 00 00"}},
+      "smbus": [{"bus": 0, "type": "smbus", "name": "SMBus I801 adapter at 1100",
+        "algorithm": "Non-I2C SMBus adapter", "listing": "proc",
+        "devices": [{"address": "0x2F", )" + device + "}]}]}";
+}
+
+void open_smbus(Sandbox& sb) {
+    reset_all();
+    ASSERT_GT(init_i2c_bus_list(), 0);
+    SystemRecord system = system_with(0);
+    system.busType = BUS_SMBUS;
+    ASSERT_EQ(0, io_open(&system));
+    sb.clear_trace();
+}
+
+std::vector<std::string> i2c_lines(const std::vector<std::string>& trace) {
+    std::vector<std::string> found;
+    for (const std::string& line : trace)
+        if (line.rfind("i2c 0 0x2f ", 0) == 0) found.push_back(line.substr(11));
+    return found;
+}
+
+// Bank 2 holds two limit sets: level type 1 at 0x30-0x32, level type 0 at
+// 0x34-0x36 (CPU 2: 0x40-0x46). t in bank 0 at 0x1C/0x1D.
+constexpr const char* kW83793G = R"("bank_register": "0x00", "registers": {"0x00": "0x81"},
+    "banks": {"0": {"0x1C": 75, "0x1D": 40, "0xD1": 100, "0xD2": 99},
+              "2": {"0x30": 70, "0x32": 80, "0x34": 50, "0x36": 60,
+                    "0x40": 30, "0x42": 40, "0x44": 35, "0x45": 40, "0x46": 45}})";
+
+TEST_F(ThermalText, W83793GLimitsByLevelTypeAndGuide) {
+    struct Case {
+        const char* name;
+        uint32_t guide, level;
+        int32_t status;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"CPU1 Temp", 0, 1, 0, "Medium"},  // 70 < 75 ≤ 80
+        {"CPU1 Temp", 0, 0, 0, "High"},    // 75 > 60
+        {"CPU2 Temp", 0, 0, 0, "Medium"},  // 39 < 40 ≤ 49
+        {"CPU2 Temp", 0, 1, 0, "Medium"},  // 30 < 40 ≤ 40
+        {"CPU1 Temp", 1, 0, 0, "High"},    // fixed: 75 > 60
+        {"CPU2 Temp", 1, 0, 0, "Low"},     // fixed: 40 ≤ 45
+        {"CPU1 Temp", 3, 0, 0, "keep"},    // another guide: read, no text
+        {"CPU1 Temp", 0, 2, -1, "keep"},   // level type above 1
+        {"System Temp", 0, 0, -1, "keep"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " guide " + std::to_string(c.guide) + " level " +
+                     std::to_string(c.level));
+        Sandbox sb(smbus_board(kW83793G));
+        open_smbus(sb);
+        SystemRecord system = system_with(c.guide, c.level);
+        ItemRecord item = temp_item(c.name, 17, BUS_SMBUS, 0x2F, 0x1C);
+        char text[10] = "keep";
+        EXPECT_EQ(c.status, getThermalText(&system, &item, text));
+        EXPECT_STREQ(c.text, text);
+        const auto lines = i2c_lines(sb.trace());
+        if (c.status == 0) {
+            ASSERT_FALSE(lines.empty());
+            EXPECT_EQ("write 0x00 0x81 -> 0", lines.back());  // bank 1 again
+        } else {
+            EXPECT_TRUE(lines.empty());
+        }
+    }
+}
+
+TEST_F(ThermalText, W83793GReadSequence) {
+    Sandbox sb(smbus_board(kW83793G));
+    open_smbus(sb);
+    SystemRecord system = system_with(0, 0);
+    ItemRecord item = temp_item("CPU2 Temp", 17, BUS_SMBUS, 0x2F, 0x1D);
+    char text[10] = "";
+    EXPECT_EQ(0, getThermalText(&system, &item, text));
+    EXPECT_THAT(i2c_lines(sb.trace()),
+                ElementsAre("read 0x00 -> 0x81", "write 0x00 0x82 -> 0", "read 0x46 -> 0x2d",
+                            "read 0x44 -> 0x23", "write 0x00 0x80 -> 0", "read 0x1d -> 0x28",
+                            "write 0x00 0x81 -> 0"));
+}
+
+TEST_F(ThermalText, W83793GSupportNeedsTheMarkAndAConsistentSet) {
+    struct Case {
+        const char* name;
+        uint32_t level;
+        int32_t supported;
+    };
+    // CPU 1: 0x36/0x35/0x34 = 60/55/50 is consistent at level 0 (0x35 set below);
+    // 0x32/0x31/0x30 = 80/0/70 is not. CPU 2 carries 99, not the mark.
+    const Case cases[] = {{"CPU1 Temp", 0, 1}, {"CPU1 Temp", 1, 0}, {"CPU2 Temp", 0, 0}};
+    const std::string device = std::string(kW83793G).replace(
+        std::string(kW83793G).find(R"("0x36": 60)"), 10, R"("0x36": 60, "0x35": 55)");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " level " + std::to_string(c.level));
+        Sandbox sb(smbus_board(device));
+        open_smbus(sb);
+        SystemRecord system = system_with(0, c.level);
+        ItemRecord item = temp_item(c.name, 17, BUS_SMBUS, 0x2F, 0x1C);
+        EXPECT_EQ(c.supported, supportThermalText(&system, &item));
+        const auto lines = i2c_lines(sb.trace());
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ("write 0x00 0x80 -> 0", lines[1]);  // bank 0 for the mark
+        EXPECT_EQ("write 0x00 0x81 -> 0", lines.back());
+    }
+}
+
+TEST_F(ThermalText, W83795ADGInBankZeroAndBankRestored) {
+    struct Case {
+        const char* b3;
+        uint32_t t;
+        const char* text;
+    };
+    // A 0xB2 = 0x5F; ref 0xDF = 10: limit 90.
+    const Case cases[] = {{"0x5A", 80, "Low"}, {"0x5A", 81, "Medium"}, {"0x5A", 90, "Medium"},
+                          {"0x5A", 91, "High"}, {"0x5B", 86, "High"}};  // no pair: default
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.b3) + " t " + std::to_string(c.t));
+        Sandbox sb(smbus_board(R"("bank_register": "0x00", "registers": {"0x00": "0x82"},
+            "banks": {"0": {"0xB2": "0x5F", "0xB3": ")" + std::string(c.b3) +
+                               R"(", "0xDF": 10, "0x26": )" + std::to_string(c.t) +
+                               R"(}, "2": {"0x26": 0}})"));
+        open_smbus(sb);
+        SystemRecord system = system_with(0);
+        ItemRecord item = temp_item("CPU1 Temp", 23, BUS_SMBUS, 0x2F, 0x26);
+        char text[10] = "";
+        EXPECT_EQ(0, getThermalText(&system, &item, text));
+        EXPECT_STREQ(c.text, text);
+        const auto lines = i2c_lines(sb.trace());
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ("write 0x00 0x80 -> 0", lines[1]);
+        EXPECT_EQ("write 0x00 0x82 -> 0", lines.back());
+    }
+}
+
+TEST_F(ThermalText, NCT7904DSelectsBankZeroAndHasNoOverheat) {
+    struct Case {
+        const char* t;
+        int32_t status;
+        const char* text;
+    };
+    const Case cases[] = {{"60", 0, "Low"},     {"61", 0, "Medium"}, {"85", 0, "Medium"},
+                          {"86", 0, "High"},    {"255", 0, "High"},
+                          {R"({"fail": true})", -1, "keep"}};
+    for (int32_t chip : {30, 32}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::to_string(chip) + " t " + c.t);
+            Sandbox sb(smbus_board(R"("bank_register": "0xFF", "registers": {"0xFF": 1},
+                "banks": {"0": {"0xA2": )" + std::string(c.t) + "}}"));
+            open_smbus(sb);
+            SystemRecord system = system_with(0);
+            ItemRecord item = temp_item("CPU2 Temp", chip, BUS_SMBUS, 0x2F, 0xA2);
+            char text[10] = "keep";
+            EXPECT_EQ(c.status, getThermalText(&system, &item, text));
+            EXPECT_STREQ(c.text, text);
+            const auto lines = i2c_lines(sb.trace());
+            ASSERT_EQ(2u, lines.size());
+            EXPECT_EQ("write 0xff 0x00 -> 0", lines[0]);  // bank 0, left selected
+        }
+    }
+}
+
+TEST_F(ThermalText, MeNCT7904DTakesTheAgentFromTheBmc) {
+    for (const auto& [responses, expected] :
+         {std::pair<std::string, const char*>{R"("30/93 01": "00 56")", "High"},  // 86
+          {R"("30/93 01": "00 ff")", "Low"},                                     // no reading
+          {R"("30/93 01": "c1")", "Low"}}) {
+        SCOPED_TRACE(responses);
+        reset_all();
+        Sandbox sb(winbond_bmc(responses));
+        ASSERT_EQ(0, IpmiInit());
+        sb.clear_trace();
+        SystemRecord system = system_with(0);
+        ItemRecord item = temp_item("CPU2 Temp", 32, BUS_SMBUS, 0x2F, 0xA2);  // agent 1
+        char text[10] = "keep";
+        EXPECT_EQ(0, getThermalText(&system, &item, text));
+        EXPECT_STREQ(expected, text);
+        EXPECT_THAT(sb.trace(), testing::Contains(testing::StartsWith("ipmi openipmi 30/93 01")));
+    }
+}
+
+}  // namespace
