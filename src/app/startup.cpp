@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/item_displays.h"
+#include "app/text_report.h"
 #include "board/system.h"
 #include "config/generate.h"
 #include "config/loader.h"
@@ -78,13 +79,8 @@ ItemDisplay* build_displays(RunContext* ctx, bool generated) {
 int run_text_branch(RunContext* ctx, const CommandLine& line, bool generated) {
     ItemDisplay* disps = build_displays(ctx, generated);
     if (line.reset) return reset_item(ctx, line.resetName);
-    for (;;) {
-        text_build_Items(disps, ctx->system, ctx->items, ctx->itemCount, ctx->parameters,
-                         ctx->parameterCount);
-        if (line.interval < 1) return 0;
-        std::fflush(stdout);  // a report must be readable before the pause
-        sys().sleep(static_cast<unsigned>(line.interval));
-    }
+    run_text_reports(disps, *ctx, line.interval);
+    return 0;
 }
 
 int run_gui_branch(RunContext* ctx, bool generated, int argc, char** argv) {
