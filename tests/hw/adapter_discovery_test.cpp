@@ -66,37 +66,28 @@ std::vector<std::string> buses() {
     return list;
 }
 
-TEST_F(AdapterDiscoveryTest, ProcListingGivesTheAdapterWithItsPadding) {
-    Sandbox sb(ich10_board(R"(["e1000e", "i2c_i801", "i2c_dev"])"));
-    EXPECT_EQ(i2cdetect(), 0);
-    EXPECT_STREQ(dev_i2c, "/dev/i2c-");
-    EXPECT_THAT(drivers(), ElementsAre("i2c-i801/i2c_i801"));
-    EXPECT_THAT(modprobes(sb), IsEmpty());
-    // The kernel pads name and algorithm to 32 columns; the blanks stay.
-    EXPECT_THAT(buses(), ElementsAre("0|smbus|SMBus I801 adapter at 1100      |"
-                                     "Non-I2C SMBus adapter           "));
-}
-
+// Modules already loaded, in either spelling, are not loaded again. The
+// kernel pads adapter name and algorithm to 32 columns; the blanks stay.
 TEST_F(AdapterDiscoveryTest, ModulesLoadedInEitherSpellingAreNotLoadedAgain) {
     struct Row {
         const char* modules;
         std::vector<std::string> commands;
     };
-    // clang-format off
     const Row rows[] = {
-        {"[]", {modprobe("i2c-i801"), modprobe("i2c-dev")}},
+        {R"(["e1000e", "i2c_i801", "i2c_dev"])", {}},
         {R"(["i2c_i801"])", {modprobe("i2c-dev")}},
         {R"(["i2c-i801", "i2c-dev"])", {}},
         {R"(["i2c_dev"])", {modprobe("i2c-i801")}},
         {R"(["I2C_I801", "i2c_i8011", "i2c"])", {modprobe("i2c-i801"), modprobe("i2c-dev")}},
     };
-    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.modules);
         reset_adapter_discovery_state();
         Sandbox sb(ich10_board(row.modules));
         EXPECT_EQ(i2cdetect(), 0);
         EXPECT_THAT(modprobes(sb), ElementsAreArray(row.commands));
+        EXPECT_THAT(buses(), ElementsAre("0|smbus|SMBus I801 adapter at 1100      |"
+                                         "Non-I2C SMBus adapter           "));
     }
 }
 
@@ -109,7 +100,6 @@ TEST_F(AdapterDiscoveryTest, PciDevicesChooseDrivers) {
     };
     // clang-format off
     const Row rows[] = {
-        {R"({"bus": 0, "device": 31, "function": 3, "id": "0x3A308086"})", {"i2c-i801/i2c_i801"}},
         {R"({"bus": 0, "device": 31, "function": 0, "id": "0x3A308086"})", {}},
         {R"({"bus": 1, "device": 1, "function": 2, "id": "0x746A1022"})",
          {"i2c-amd8111/i2c_amd8111"}},
@@ -173,46 +163,31 @@ TEST_F(AdapterDiscoveryTest, ListingEdges) {
 }
 
 TEST_F(AdapterDiscoveryTest, DeviceNodePrefix) {
-    struct Row {
-        const char* files;
-        const char* prefix;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {R"({"/dev/i2c-0": "", "/dev/i2c/0": "", "/dev/i2c0": ""})", "/dev/i2c-"},
-        {R"({"/dev/i2c/0": "", "/dev/i2c0": ""})", "/dev/i2c/"},
-        {R"({"/dev/i2c0": ""})", "/dev/i2c"},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.files);
+    for (const auto& [files, prefix] :
+         {std::pair{R"({"/dev/i2c-0": "", "/dev/i2c/0": "", "/dev/i2c0": ""})", "/dev/i2c-"},
+          {R"({"/dev/i2c/0": "", "/dev/i2c0": ""})", "/dev/i2c/"},
+          {R"({"/dev/i2c0": ""})", "/dev/i2c"}}) {
         reset_adapter_discovery_state();
         Sandbox sb(std::string("{") + kHostBridge + R"(, "modules": ["i2c_dev"], "files": )" +
-                   row.files + "}");
+                   files + "}");
         EXPECT_EQ(i2cdetect(), 0);
-        EXPECT_STREQ(dev_i2c, row.prefix);
+        EXPECT_STREQ(dev_i2c, prefix) << files;
     }
 }
 
 // Each failure ends discovery before any module is loaded.
 TEST_F(AdapterDiscoveryTest, FailuresAndTheirMessages) {
-    struct Row {
-        const char* removed;  // taken out of the seeded root
-        std::string err;
-    };
-    const Row rows[] = {
-        {"/proc/bus/pci/devices", "Error: cannot open file /proc/bus/pci/devices\n"},
-        {"/dev/i2c-0", "Error: no i2c device files found. Please use mkdev.sh to create them.\n"},
-        {"/proc/modules", ""},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.removed);
+    for (const auto& [removed, err] :  // taken out of the seeded root; the message
+         {std::pair{"/proc/bus/pci/devices", "Error: cannot open file /proc/bus/pci/devices\n"},
+          {"/dev/i2c-0", "Error: no i2c device files found. Please use mkdev.sh to create them.\n"},
+          {"/proc/modules", ""}}) {
+        SCOPED_TRACE(removed);
         reset_adapter_discovery_state();
         Sandbox sb(ich10_board("[]"));
-        std::filesystem::remove(sb.path(row.removed));
+        std::filesystem::remove(sb.path(removed));
         OutputCapture output;
         EXPECT_EQ(i2cdetect(), -1);
-        EXPECT_EQ(output.err(), row.err);
+        EXPECT_EQ(output.err(), err);
         EXPECT_THAT(modprobes(sb), IsEmpty());
     }
     // The PCI list read after the count fails with both messages.
@@ -227,7 +202,6 @@ TEST_F(AdapterDiscoveryTest, FailuresAndTheirMessages) {
 TEST(AdapterTable, IsSoundAndTheCheckCatchesBrokenRows) {
     std::span<const PciAdapter> table(pci_adapters);
     EXPECT_EQ(check_pci_adapter_table(table), nullptr);
-    EXPECT_EQ(table.size(), 27u);  // 26 controllers and the terminator
 
     std::vector<PciAdapter> duplicate(table.begin(), table.end());
     duplicate[5] = duplicate[3];

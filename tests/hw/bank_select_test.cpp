@@ -1,16 +1,16 @@
 // The bank rules of the banked monitor chips and the bank select check: what
 // the check reads, rewrites and logs on an LPC chip and on an SMBus chip.
+#include "hw/bank_select.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "common/fixed_text.h"
 #include "hw/adapter_discovery.h"
-#include "hw/bank_select.h"
 #include "hw/port_io.h"
 #include "hw/smbus.h"
 #include "support/sandbox.h"
@@ -19,6 +19,7 @@ namespace {
 
 using testing::ElementsAre;
 using testing::ElementsAreArray;
+using Lines = std::vector<std::string>;
 
 class BankSelect : public testing::Test {
 protected:
@@ -42,7 +43,16 @@ ItemRecord item_with(int32_t chipCode, int32_t busType, int32_t slave) {
     return item;
 }
 
-TEST_F(BankSelect, ChipsWithBankRegisterAndChipsUsingOtherBanks) {
+SystemRecord lpc_system() {
+    SystemRecord system;
+    initSystemSection(&system);
+    system.busType = BUS_ISA;
+    system.indexReg = 0x295;
+    system.dataReg = 0x296;
+    return system;
+}
+
+TEST_F(BankSelect, WhichChipsAndWhichBank) {
     const std::set<int32_t> has = {1, 2, 7, 8, 10, 12, 15, 17, 19, 22, 23, 24, 28, 36};
     const std::set<int32_t> other = {1, 8, 10, 12, 15, 19, 22, 24, 28, 30, 36};
     for (int32_t code = -1; code <= 40; ++code) {
@@ -50,9 +60,6 @@ TEST_F(BankSelect, ChipsWithBankRegisterAndChipsUsingOtherBanks) {
         EXPECT_EQ(has.count(code), size_t(hasBankSelectRegister(&item))) << code;
         EXPECT_EQ(other.count(code), size_t(useOtherBankSelection(&item))) << code;
     }
-}
-
-TEST_F(BankSelect, WhichBankByChipKindAndOffset) {
     struct Case {
         int32_t chipCode, kind, offset;
         uint32_t bank;  // for an item whose slave (bank) is 5
@@ -96,112 +103,73 @@ TEST_F(BankSelect, TableSelfCheck) {
     }
 }
 
-// ---- the check on an LPC chip: 0x4E read and written through the banked
-// accessors, so the read sees the bank it selected itself ----
-
-constexpr const char* kLpcBoard = R"({"ports": {"0x295": {"index_data": {"data": "0x296",
-  "bank_register": "0x4E", "bank_mask": "0x07", "registers": {"0x4E": "0x80"}}}}})";
-
-SystemRecord lpc_system() {
-    SystemRecord system;
-    initSystemSection(&system);
-    system.busType = BUS_ISA;
-    system.indexReg = 0x295;
-    system.dataReg = 0x296;
-    return system;
+// The check on an LPC chip: 0x4E read and written through the banked
+// accessors, so the read sees the bank it selected itself. A single-bank chip
+// is rewritten and logged; chips that spread an item over banks silently; the
+// NS87427 (code 8) has no register to check; an item on neither bus is left.
+TEST_F(BankSelect, LpcChipReadRewrittenAndLogged) {
+    // The banked access to 0x4E in bank `b`: the read's data line, or the write.
+    auto access_4e = [](int b, bool write) {
+        const std::string selected = "0x8" + std::to_string(b);
+        return Lines{"outb 0x295 0x4e", "inb 0x296 -> 0x80", "outb 0x296 " + selected,
+                     "outb 0x295 0x4e", write ? "outb 0x296 0x80" : "inb 0x296 -> " + selected,
+                     "outb 0x295 0x4e", "outb 0x296 0x80"};
+    };
+    auto both = [&](int b) {
+        Lines lines = access_4e(b, false), write = access_4e(b, true);
+        lines.insert(lines.end(), write.begin(), write.end());
+        return lines;
+    };
+    Lines logged = both(1);
+    logged.push_back(
+        "syslog 4 Correct wrong bank select register, 0x4e, of chipcode[2] from bank (1) to bank "
+        "(0) for 'CPU Fan' monitor item's reading or threshold (offset=0x20).");
+    struct Case {
+        int32_t chipCode, busType, bank, offset, result;
+        Lines trace;
+    };
+    const Case cases[] = {{2, BUS_ISA, 0, 0x20, 0, access_4e(0, false)},
+                          {2, BUS_ISA, 1, 0x20, 1, logged},
+                          {19, BUS_ISA, 1, 0x52, 1, both(1)},
+                          {8, BUS_ISA, 1, 0x20, 0, {}},
+                          {2, 0x4, 1, 0x20, 0, {}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chipCode);
+        Sandbox sb(R"({"ports": {"0x295": {"index_data": {"data": "0x296",
+          "bank_register": "0x4E", "bank_mask": "0x07", "registers": {"0x4E": "0x80"}}}}})");
+        sys().iopl(3);
+        sb.clear_trace();
+        SystemRecord system = lpc_system();
+        ItemRecord item = item_with(c.chipCode, c.busType, c.bank);
+        EXPECT_EQ(c.result,
+                  correctBankSelectRegister(kBankKindReading, 1, &system, &item, c.offset));
+        EXPECT_THAT(sb.trace(), ElementsAreArray(c.trace));
+    }
 }
 
-// The banked access to 0x4E in bank `b`: the read's data line, or the write.
-std::vector<std::string> access_4e(int b, bool write) {
-    const std::string selected = "0x8" + std::to_string(b);
-    return {"outb 0x295 0x4e",
-            "inb 0x296 -> 0x80",
-            "outb 0x296 " + selected,
-            "outb 0x295 0x4e",
-            write ? "outb 0x296 0x80" : "inb 0x296 -> " + selected,
-            "outb 0x295 0x4e",
-            "outb 0x296 0x80"};
-}
-
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-struct LpcCase {
-    const char* name;
-    int32_t chipCode, bank, offset, result;
-    std::vector<std::string> trace;
-};
-
-void PrintTo(const LpcCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class BankSelectLpc : public BankSelect, public testing::WithParamInterface<LpcCase> {};
-
-TEST_P(BankSelectLpc, ReadsRewritesAndLogs) {
-    const LpcCase& c = GetParam();
-    Sandbox sb(kLpcBoard);
-    sys().iopl(3);
-    sb.clear_trace();
-    SystemRecord system = lpc_system();
-    ItemRecord item = item_with(c.chipCode, BUS_ISA, c.bank);
-    EXPECT_EQ(c.result, correctBankSelectRegister(kBankKindReading, 1, &system, &item, c.offset));
-    EXPECT_THAT(sb.trace(), ElementsAreArray(c.trace));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BankSelectLpc,
-    testing::Values(
-        LpcCase{"InExpectedBank", 2, 0, 0x20, 0, access_4e(0, false)},
-        LpcCase{"SingleBankChipRewrittenAndLogged", 2, 1, 0x20, 1,
-                access_4e(1, false) + access_4e(1, true) +
-                    std::vector<std::string>{
-                        "syslog 4 Correct wrong bank select register, 0x4e, of chipcode[2] from "
-                        "bank (1) to bank (0) for 'CPU Fan' monitor item's reading or threshold "
-                        "(offset=0x20)."}},
-        // Chips that spread an item over banks are corrected silently.
-        LpcCase{"MultiBankChipNotLogged", 19, 1, 0x52, 1, access_4e(1, false) + access_4e(1, true)},
-        LpcCase{"NoCheckedRegisterForNS87427", 8, 1, 0x20, 0, {}}),
-    [](const testing::TestParamInfo<LpcCase>& info) { return info.param.name; });
-
-// ---- the check on SMBus chips (W83793G, W83795ADG: register 0x00) ----
-
-constexpr const char* kSmbusBoard = R"({"pci": [{"bus": 0, "device": 31, "function": 3,
-    "id": "0x3A308086", "config": {"0x20": "0x00001101"}}],
-  "ports": {"0x1100": {"bytes": "00 00 00 00"}},
-  "smbus": [{"bus": 0, "type": "smbus", "name": "SMBus I801 adapter at 1100",
-    "algorithm": "Non-I2C SMBus adapter", "listing": "proc",
-    "devices": [{"address": "0x2F", "bank_register": "0x00", "bank_mask": "0x07",
-                 "registers": {"0x00": "0x82"}}]}]})";
-
-// What the run has set up by then: the adapter list and the controller base.
-void open_smbus(Sandbox& sb) {
+// The check on SMBus chips (W83793G, W83795ADG: register 0x00).
+TEST_F(BankSelect, SmbusChipPutBackInBankZeroThenLeftAlone) {
+    Sandbox sb(R"({"pci": [{"bus": 0, "device": 31, "function": 3, "id": "0x3A308086",
+        "config": {"0x20": "0x00001101"}}],
+      "ports": {"0x1100": {"bytes": "00 00 00 00"}},
+      "smbus": [{"bus": 0, "name": "SMBus I801 adapter at 1100", "devices": [{"address": "0x2F",
+        "bank_register": "0x00", "bank_mask": "0x07", "registers": {"0x00": "0x82"}}]}]})");
+    // What the run has set up by then: the adapter list and the controller base.
     ASSERT_GT(init_i2c_bus_list(), 0);
     SystemRecord system = lpc_system();
     system.busType = BUS_SMBUS;
     ASSERT_EQ(0, io_open(&system));
     sb.clear_trace();
-}
-
-std::vector<std::string> bus_and_log_lines(const std::vector<std::string>& trace) {
-    std::vector<std::string> found;
-    for (const std::string& line : trace)
-        if (line.rfind("i2c ", 0) == 0 || line.rfind("syslog ", 0) == 0) found.push_back(line);
-    return found;
-}
-
-TEST_F(BankSelect, SmbusChipPutBackInBankZeroThenLeftAlone) {
-    Sandbox sb(kSmbusBoard);
-    open_smbus(sb);
-    SystemRecord system = lpc_system();
     ItemRecord item = item_with(17, BUS_SMBUS, 0x2F);
     EXPECT_EQ(1, correctBankSelectRegister(kBankKindLowLimit, 0, &system, &item, 0x1C));
     EXPECT_EQ(0, correctBankSelectRegister(kBankKindLowLimit, 0, &system, &item, 0x1C));
     item.slave = 0x2E;  // nobody answers there: nothing is written
     EXPECT_EQ(0, correctBankSelectRegister(kBankKindReading, 1, &system, &item, 0x1C));
-    EXPECT_THAT(bus_and_log_lines(sb.trace()),
+    Lines bus_and_log;
+    for (const std::string& line : sb.trace())
+        if (line.rfind("i2c ", 0) == 0 || line.rfind("syslog ", 0) == 0)
+            bus_and_log.push_back(line);
+    EXPECT_THAT(bus_and_log,
                 ElementsAre("i2c 0 slave 0x2f -> 0", "i2c 0 0x2f read 0x00 -> 0x82",
                             "i2c 0 slave-force 0x2f -> 0", "i2c 0 0x2f write 0x00 0x80 -> 0",
                             "syslog 4 Correct wrong bank select register, 0x00, of chipcode[17] "
@@ -209,14 +177,6 @@ TEST_F(BankSelect, SmbusChipPutBackInBankZeroThenLeftAlone) {
                             "reading or threshold (offset=0x1c).",
                             "i2c 0 slave 0x2f -> 0", "i2c 0 0x2f read 0x00 -> 0x80",
                             "i2c 0 slave 0x2e -> 0", "i2c 0 0x2e read 0x00 -> nak"));
-}
-
-TEST_F(BankSelect, ItemOnNeitherBusIsLeftAlone) {
-    Sandbox sb(kLpcBoard);
-    SystemRecord system = lpc_system();
-    ItemRecord item = item_with(2, 0x4, 1);
-    EXPECT_EQ(0, correctBankSelectRegister(kBankKindHighLimit, 0, &system, &item, 0x20));
-    EXPECT_THAT(sb.trace(), testing::IsEmpty());
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ void reset_all() {
 
 class Acquisition : public testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { reset(); }
+    void reset() {
         reset_all();
         SMB_BASE_IO_ADDR = 0x1100;
         IntelDevice = 0;
@@ -119,7 +120,8 @@ struct PathCase {
 TEST_F(Acquisition, SmbusChipPathsReadTheirRegistersAndConvert) {
     const std::string regs = R"("0x20": "0x58", "0x21": "0x02", "0x30": "0x01", "0x31": "0x2C",
         "0x80": "0x10", "0x81": "0xFC", "0x27": "0x2D", "0x28": "0x7F", "0x42": "0x64",
-        "0xCA": "0x40", "0x1C": "0x30", "0x1D": "0x30", "0x5E": "0x03", "0xD6": "0x20")";
+        "0xCA": "0x40", "0x1C": "0x30", "0x1D": "0x30", "0x5E": "0x03", "0xD6": "0x20",
+        "0x29": {"fail": true})";
     const PathCase cases[] = {
         {"two-byte count, 5400000 / 0x258", item("F3", CAT_FAN, 3, 1, 0x2D, 0x20, "DIV"), 0, 9000,
          {"i2c 0 0x2d read 0x20 -> 0x58", "i2c 0 0x2d read 0x21 -> 0x02"}},
@@ -150,6 +152,8 @@ TEST_F(Acquisition, SmbusChipPathsReadTheirRegistersAndConvert) {
          -1, kUntouched, {}},
         {"BMC-kept value without a BMC", item("X34", CAT_TEMP, 34, 1, 0x2D, 0x05), -1,
          kUntouched, {}},
+        {"transport failure leaves the value", item("T0", CAT_TEMP, 0, 1, 0x2D, 0x29), -1,
+         kUntouched, {"i2c 0 0x2d read 0x29 -> nak"}},
     };
     for (const PathCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -163,15 +167,6 @@ TEST_F(Acquisition, SmbusChipPathsReadTheirRegistersAndConvert) {
         EXPECT_EQ(c.value, value);
         EXPECT_THAT(bus(sb), ElementsAreArray(c.trace));
     }
-}
-
-TEST_F(Acquisition, TransportFailureLeavesTheValue) {
-    SmbusSandbox sb(smbus_board(R"("0x27": {"fail": true})"));
-    SystemRecord sys = smbus_system();
-    ItemRecord it = item("T0", CAT_TEMP, 0, 1, 0x2D, 0x27);
-    int64_t value = kUntouched;
-    EXPECT_EQ(-1, get_item_readingImpl(&sys, &it, 1, nullptr, 0, &it, &value));
-    EXPECT_EQ(kUntouched, value);
 }
 
 // ---- BMC paths ----------------------------------------------------------------------
@@ -325,35 +320,34 @@ TEST_F(Acquisition, LimitRules) {
 
 // ---- retries against the limits --------------------------------------------------
 
-TEST_F(Acquisition, AbnormalVoltageIsReadThreeTimesWithItsLimits) {
-    // Chip 0 P12V: r * 62.5 mV. Limits 0x30 (3000 mV) and 0x10 (1000 mV);
-    // every reading is above the high limit, the third (0x42) is reported.
-    SmbusSandbox sb(smbus_board(R"("0x50": "0x30", "0x51": "0x10",
-        "0x20": {"values": ["0x40", "0x41", "0x42"], "advance": "read"})"));
-    SystemRecord sys = smbus_system();
-    ParameterRecord params[] = {param("VHI", 0x2D, 0x50), param("VLO", 0x2D, 0x51)};
-    ItemRecord it = item("V", CAT_VOLTAGE, 0, 1, 0x2D, 0x20, "VHI", "VLO");
-    it.volFunc = VF_P12V;
-    int64_t value = kUntouched;
-    EXPECT_EQ(0, get_item_reading(&sys, &it, 1, params, 2, &it, &value));
-    EXPECT_EQ(4125, value);  // 0x42 = 66, 66 * 62.5
-    std::vector<std::string> round = {"i2c 0 0x2d read 0x50 -> 0x30",
-                                      "i2c 0 0x2d read 0x51 -> 0x10"};
-    EXPECT_THAT(bus(sb), ElementsAre(round[0], round[1], "i2c 0 0x2d read 0x20 -> 0x40", round[0],
-                                     round[1], "i2c 0 0x2d read 0x20 -> 0x41", round[0], round[1],
-                                     "i2c 0 0x2d read 0x20 -> 0x42"));
-}
-
-TEST_F(Acquisition, NormalReadingStopsAfterOneRound) {
-    SmbusSandbox sb(smbus_board(R"("0x50": "0x30", "0x51": "0x10", "0x20": "0x20")"));
-    SystemRecord sys = smbus_system();
-    ParameterRecord params[] = {param("VHI", 0x2D, 0x50), param("VLO", 0x2D, 0x51)};
-    ItemRecord it = item("V", CAT_VOLTAGE, 0, 1, 0x2D, 0x20, "VHI", "VLO");
-    it.volFunc = VF_P12V;
-    int64_t value = kUntouched;
-    EXPECT_EQ(0, get_item_reading(&sys, &it, 1, params, 2, &it, &value));
-    EXPECT_EQ(2000, value);
-    EXPECT_EQ(3u, bus(sb).size());
+TEST_F(Acquisition, VoltageOutsideItsLimitsIsReadThreeTimes) {
+    // Chip 0 P12V: r * 62.5 mV. Limits 0x30 (3000 mV) and 0x10 (1000 mV).
+    // 0x40..0x42 are all above the high limit: the third is reported; 0x20
+    // is normal and read once.
+    const char* round[] = {"i2c 0 0x2d read 0x50 -> 0x30", "i2c 0 0x2d read 0x51 -> 0x10"};
+    struct {
+        const char* values;
+        int64_t mv;
+        std::vector<std::string> trace;
+    } const cases[] = {
+        {R"({"values": ["0x40", "0x41", "0x42"], "advance": "read"})", 4125,
+         {round[0], round[1], "i2c 0 0x2d read 0x20 -> 0x40", round[0], round[1],
+          "i2c 0 0x2d read 0x20 -> 0x41", round[0], round[1], "i2c 0 0x2d read 0x20 -> 0x42"}},
+        {R"("0x20")", 2000, {round[0], round[1], "i2c 0 0x2d read 0x20 -> 0x20"}},
+    };
+    for (const auto& c : cases) {
+        reset();
+        SmbusSandbox sb(smbus_board(std::string(R"("0x50": "0x30", "0x51": "0x10", "0x20": )") +
+                                    c.values));
+        SystemRecord sys = smbus_system();
+        ParameterRecord params[] = {param("VHI", 0x2D, 0x50), param("VLO", 0x2D, 0x51)};
+        ItemRecord it = item("V", CAT_VOLTAGE, 0, 1, 0x2D, 0x20, "VHI", "VLO");
+        it.volFunc = VF_P12V;
+        int64_t value = kUntouched;
+        EXPECT_EQ(0, get_item_reading(&sys, &it, 1, params, 2, &it, &value));
+        EXPECT_EQ(c.mv, value);
+        EXPECT_THAT(bus(sb), ElementsAreArray(c.trace));
+    }
 }
 
 // ---- reference items ------------------------------------------------------------
@@ -424,36 +418,32 @@ TEST_F(Acquisition, ReferenceChainIsCutAtTheDepthBound) {
 
 TEST_F(Acquisition, BankCheckAroundAReading) {
     // W83795ADG (chip 23) over SMBus: bank select register 0x00, every
-    // register in bank 0. It starts in bank 1.
-    SmbusSandbox sb(smbus_board(R"("0x00": "0x81", "0x21": "0x28")"));
-    bNeedCheckBankSelectRegister = 1;
-    SystemRecord sys = smbus_system();
-    ItemRecord it = item("T23", CAT_TEMP, 23, 1, 0x2D, 0x21);
-    int64_t value = kUntouched;
-    EXPECT_EQ(0, get_item_readingImpl(&sys, &it, 1, nullptr, 0, &it, &value));
-    EXPECT_EQ(40, value);
-    EXPECT_THAT(bus(sb), ElementsAre("i2c 0 0x2d read 0x00 -> 0x81",
-                                     "i2c 0 0x2d write 0x00 0x80 -> 0",
-                                     "i2c 0 0x2d read 0x21 -> 0x28",
-                                     "i2c 0 0x2d read 0x00 -> 0x80"));
-}
-
-TEST_F(Acquisition, BankCheckReadsAgainWhenTheBankMoved) {
-    SmbusSandbox sb(smbus_board(
-        R"("0x00": {"values": ["0x00", "0x01"], "advance": "read"},
-           "0x21": "0x28")"));
-    bNeedCheckBankSelectRegister = 1;
-    SystemRecord sys = smbus_system();
-    ItemRecord it = item("T23", CAT_TEMP, 23, 1, 0x2D, 0x21);
-    int64_t value = kUntouched;
-    EXPECT_EQ(0, get_item_readingImpl(&sys, &it, 1, nullptr, 0, &it, &value));
-    // Right before; moved to bank 1 after the first attempt, so it is put
-    // back and the register read again; right after the second.
-    EXPECT_THAT(bus(sb), ElementsAre("i2c 0 0x2d read 0x00 -> 0x00", "i2c 0 0x2d read 0x21 -> 0x28",
-                                     "i2c 0 0x2d read 0x00 -> 0x01",
-                                     "i2c 0 0x2d write 0x00 0x00 -> 0",
-                                     "i2c 0 0x2d read 0x21 -> 0x28",
-                                     "i2c 0 0x2d read 0x00 -> 0x00"));
+    // register in bank 0. Found in bank 1, it is put back first; moved to
+    // bank 1 after the first attempt, it is put back and the register read
+    // again; checked right after each attempt.
+    struct {
+        const char* bank;
+        std::vector<std::string> trace;
+    } const cases[] = {
+        {R"("0x81")",
+         {"i2c 0 0x2d read 0x00 -> 0x81", "i2c 0 0x2d write 0x00 0x80 -> 0",
+          "i2c 0 0x2d read 0x21 -> 0x28", "i2c 0 0x2d read 0x00 -> 0x80"}},
+        {R"({"values": ["0x00", "0x01"], "advance": "read"})",
+         {"i2c 0 0x2d read 0x00 -> 0x00", "i2c 0 0x2d read 0x21 -> 0x28",
+          "i2c 0 0x2d read 0x00 -> 0x01", "i2c 0 0x2d write 0x00 0x00 -> 0",
+          "i2c 0 0x2d read 0x21 -> 0x28", "i2c 0 0x2d read 0x00 -> 0x00"}},
+    };
+    for (const auto& c : cases) {
+        reset();
+        SmbusSandbox sb(smbus_board(std::string(R"("0x21": "0x28", "0x00": )") + c.bank));
+        bNeedCheckBankSelectRegister = 1;
+        SystemRecord sys = smbus_system();
+        ItemRecord it = item("T23", CAT_TEMP, 23, 1, 0x2D, 0x21);
+        int64_t value = kUntouched;
+        EXPECT_EQ(0, get_item_readingImpl(&sys, &it, 1, nullptr, 0, &it, &value));
+        EXPECT_EQ(40, value);
+        EXPECT_THAT(bus(sb), ElementsAreArray(c.trace));
+    }
 }
 
 // ---- divisor, mask, range, status -------------------------------------------------

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ namespace {
 
 using testing::ElementsAre;
 using testing::ElementsAreArray;
+using testing::StartsWith;
 
 // Module state of the layers below, reset with each new board.
 void reset_all() {
@@ -87,6 +89,14 @@ std::vector<std::string> isa_reads(const std::vector<std::string>& t) {
     return reads;
 }
 
+// getThermalText's status and word ("keep" where it wrote none).
+std::pair<int32_t, std::string> word(const SystemRecord& system, const ItemRecord& item) {
+    char text[10] = "keep";
+    const int32_t status = getThermalText(&system, &item, text);
+    return {status, text};
+}
+using Word = std::pair<int32_t, std::string>;
+
 // The chip's bank select register now (bank restored means 0x80).
 uint32_t isa_bank_register() {
     sys().outb(0x4E, 0x295);
@@ -96,35 +106,42 @@ uint32_t isa_bank_register() {
 // ---- names and the support table ----
 
 TEST_F(ThermalText, CpuNumberFromName) {
+    // clang-format off
     const std::pair<const char*, int32_t> cases[] = {
         {"CPU2 Temperature", 2}, {"PECI Agent1", 1},  {"PECI Agent 2", 1}, {"CPU12", 1},
         {"PECI Agent3 (CPU2)", 2}, {"PECI Agent2 CPU", 2}, {"CPU3", 3}, {"PECI Agent4", 4},
-        {"cpu2 temp", 2},        {"System Temp", 0}, {"", 0},
-    };
+        {"cpu2 temp", 2},        {"System Temp", 0}, {"", 0}};
+    // clang-format on
     for (const auto& [name, cpu] : cases) {
         ItemRecord item = temp_item(name, 19, BUS_ISA, 0, 0x50);
         EXPECT_EQ(cpu, getCpuNumberOfItem(&item)) << name;
     }
 }
 
-TEST_F(ThermalText, SupportByChipAndOffsetWithoutHardware) {
-    struct Case {
+TEST_F(ThermalText, SupportAndRefusalWithoutHardware) {
+    struct {
         int32_t chip, slave, offset, supported;
-    };
-    const Case cases[] = {
-        {23, 0x2F, 0x25, 0}, {23, 0x2F, 0x26, 1}, {29, 0x2F, 0x2D, 1}, {29, 0x2F, 0x2E, 0},
-        {25, 0, 0x2B, 1},    {25, 0, 0x2C, 0},    {28, 7, 0x17, 1},    {28, 6, 0x17, 0},
-        {33, 7, 0x1E, 1},    {33, 7, 0x1F, 0},    {30, 0x2D, 0xA0, 1}, {30, 0x2D, 0xA1, 0},
-        {32, 0x2D, 0xAE, 1}, {32, 0x2D, 0xB0, 0}, {18, 0, 0x2B, 0},
-    };
+    } const cases[] = {{23, 0x2F, 0x25, 0}, {23, 0x2F, 0x26, 1}, {29, 0x2F, 0x2D, 1},
+                       {29, 0x2F, 0x2E, 0}, {25, 0, 0x2B, 1},    {25, 0, 0x2C, 0},
+                       {28, 7, 0x17, 1},    {28, 6, 0x17, 0},    {33, 7, 0x1E, 1},
+                       {33, 7, 0x1F, 0},    {30, 0x2D, 0xA0, 1}, {30, 0x2D, 0xA1, 0},
+                       {32, 0x2D, 0xAE, 1}, {32, 0x2D, 0xB0, 0}, {18, 0, 0x2B, 0}};
     Sandbox sb;
     SystemRecord system = system_with(0);
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ItemRecord item = temp_item("CPU1 Temp", c.chip, BUS_ISA, c.slave, c.offset);
         EXPECT_EQ(c.supported, supportThermalText(&system, &item)) << c.chip << " " << c.offset;
         item.category = CAT_VOLTAGE;
         EXPECT_EQ(0, supportThermalText(&system, &item));
     }
+    // No word for a fan, an unknown chip, or a name without a CPU number.
+    char text[10] = "keep";
+    ItemRecord fan = temp_item("CPU1 Fan", 25, BUS_ISA, 0, 0x2B);
+    fan.category = CAT_FAN;
+    ItemRecord other = temp_item("CPU1 Temp", 18, BUS_ISA, 0, 0x2B);
+    ItemRecord noCpu = temp_item("System Temp", 19, BUS_ISA, 0, 0x50);
+    for (ItemRecord* it : {&fan, &other, &noCpu}) EXPECT_EQ(-1, getThermalText(&system, it, text));
+    EXPECT_STREQ("keep", text);
     // Off when neither the core-temperature chip nor the guide is set.
     system.coreTempChipCode = 0;
     ItemRecord item = temp_item("CPU1 Temp", 25, BUS_ISA, 0, 0x2B);
@@ -134,98 +151,65 @@ TEST_F(ThermalText, SupportByChipAndOffsetWithoutHardware) {
     EXPECT_TRUE(sb.trace().empty());
 }
 
-TEST_F(ThermalText, NoTextForOtherCategoriesAndChips) {
-    Sandbox sb;
-    SystemRecord system = system_with(0);
-    char text[10] = "keep";
-    ItemRecord fan = temp_item("CPU1 Fan", 25, BUS_ISA, 0, 0x2B);
-    fan.category = CAT_FAN;
-    ItemRecord other = temp_item("CPU1 Temp", 18, BUS_ISA, 0, 0x2B);
-    EXPECT_EQ(-1, getThermalText(&system, &fan, text));
-    EXPECT_EQ(-1, getThermalText(&system, &other, text));
-    ItemRecord noCpu = temp_item("System Temp", 19, BUS_ISA, 0, 0x50);
-    EXPECT_EQ(-1, getThermalText(&system, &noCpu, text));
-    EXPECT_STREQ("keep", text);
-    EXPECT_TRUE(sb.trace().empty());
-}
-
 // ---- the guide rules, on the IT8720F (bank = slave 1: A 0x44, B 0x45, ref 0x97) ----
 
-struct GuideCase {
-    uint32_t guide, a, b, ref, t;
-    const char* text;
-};
-
 TEST_F(ThermalText, GuideRulesAtTheirEdges) {
-    const GuideCase cases[] = {
+    // What is read: the pair only for the chip's own thresholds, ref only after a pair.
+    const char* pair = "44 45 97 2b";
+    const char* noPair = "44 45 2b";
+    struct {
+        uint32_t guide, a, b, ref, t;
+        const char* text;
+        const char* reads;
+    } const cases[] = {
+        // clang-format off
         // relative: limit 100 − 5 = 95, Medium from 86
-        {0, 0x55, 0x50, 5, 85, "Low"}, {0, 0x55, 0x50, 5, 86, "Medium"},
-        {0, 0x55, 0x50, 5, 95, "Medium"}, {0, 0x55, 0x50, 5, 96, "High"},
+        {0, 0x55, 0x50, 5, 85, "Low", pair}, {0, 0x55, 0x50, 5, 86, "Medium", pair},
+        {0, 0x55, 0x50, 5, 95, "Medium", pair}, {0, 0x55, 0x50, 5, 96, "High", pair},
         // ref 90: limit 10, Low only at 0; ref 91 wraps: always Low
-        {0, 0x55, 0x50, 90, 0, "Low"}, {0, 0x55, 0x50, 90, 1, "Medium"},
-        {0, 0x55, 0x50, 90, 11, "High"}, {0, 0x55, 0x50, 91, 255, "Low"},
+        {0, 0x55, 0x50, 90, 0, "Low", pair}, {0, 0x55, 0x50, 90, 1, "Medium", pair},
+        {0, 0x55, 0x50, 90, 11, "High", pair}, {0, 0x55, 0x50, 91, 255, "Low", pair},
         // no pair (A − 5 ≠ B): default
-        {0, 0x55, 0x51, 5, 70, "Low"}, {0, 0x55, 0x51, 5, 71, "Medium"},
-        {0, 0x55, 0x51, 5, 85, "Medium"}, {0, 0x55, 0x51, 5, 86, "High"},
-        {0, 0x03, 0xFE, 5, 71, "Medium"},
-        // fixed, whatever the registers say
-        {1, 0x55, 0x50, 5, 45, "Low"}, {1, 0x55, 0x50, 5, 46, "Medium"},
-        {1, 0x55, 0x50, 5, 60, "Medium"}, {1, 0x55, 0x50, 5, 61, "High"},
-        // another guide: no text
-        {2, 0x55, 0x50, 5, 99, "keep"},
-    };
-    for (const GuideCase& c : cases) {
-        SCOPED_TRACE(std::to_string(c.guide) + " ref " + std::to_string(c.ref) + " t " +
-                     std::to_string(c.t));
+        {0, 0x55, 0x51, 5, 70, "Low", noPair}, {0, 0x55, 0x51, 5, 71, "Medium", noPair},
+        {0, 0x55, 0x51, 5, 85, "Medium", noPair}, {0, 0x55, 0x51, 5, 86, "High", noPair},
+        {0, 0x03, 0xFE, 5, 71, "Medium", noPair},
+        // fixed, whatever the registers say; another guide: no text
+        {1, 0x55, 0x50, 5, 45, "Low", "2b"}, {1, 0x55, 0x50, 5, 46, "Medium", "2b"},
+        {1, 0x55, 0x50, 5, 60, "Medium", "2b"}, {1, 0x55, 0x50, 5, 61, "High", "2b"},
+        {2, 0x55, 0x50, 5, 99, "keep", "2b"}};
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.guide << " ref " << c.ref << " t " << c.t);
         Sandbox sb(isa_board(R"({"1": {"0x44": ")" + hex(c.a) + R"(", "0x45": ")" + hex(c.b) +
                              R"(", "0x97": ")" + hex(c.ref) + R"(", "0x2B": ")" + hex(c.t) +
                              "\"}}"));
         sys().iopl(3);
-        SystemRecord system = system_with(c.guide);
-        ItemRecord item = temp_item("CPU1 Temp", 25, BUS_ISA, 1, 0x2B);
-        char text[10] = "keep";
-        EXPECT_EQ(0, getThermalText(&system, &item, text));
-        EXPECT_STREQ(c.text, text);
+        EXPECT_EQ(Word(0, c.text),
+                  word(system_with(c.guide), temp_item("CPU1 Temp", 25, BUS_ISA, 1, 0x2B)));
+        std::vector<std::string> reads;
+        std::istringstream regs(c.reads);
+        for (std::string r; regs >> r;) reads.push_back("b1 0x" + r);
+        EXPECT_EQ(reads, isa_reads(sb.trace()));
         EXPECT_EQ(0x80u, isa_bank_register());
     }
-}
-
-TEST_F(ThermalText, IT8720FReadsPairRefAndTemperatureInItsBank) {
-    Sandbox sb(isa_board(R"({"1": {"0x44": "0x55", "0x45": "0x50", "0x97": 5, "0x2B": 86}})"));
-    sys().iopl(3);
-    SystemRecord system = system_with(0);
-    ItemRecord item = temp_item("CPU1 Temp", 25, BUS_ISA, 1, 0x2B);
-    char text[10] = "";
-    EXPECT_EQ(0, getThermalText(&system, &item, text));
-    EXPECT_STREQ("Medium", text);
-    EXPECT_THAT(isa_reads(sb.trace()),
-                ElementsAre("b1 0x44", "b1 0x45", "b1 0x97", "b1 0x2b"));
-    EXPECT_EQ("outb 0x296 0x80", sb.trace().back());
 }
 
 // ---- W83627DHG: bank named after the CPU, pair in bank 1, ref in bank 4 ----
 
 TEST_F(ThermalText, W83627DHGReadsTheCpusBank) {
-    const std::string banks = R"({"1": {"0x55": "0x55", "0x53": "0x50", "0x50": 85},
-        "2": {"0x50": 96}, "4": {"0x5F": 5}})";
-    struct Case {
+    struct {
         const char* name;
         std::vector<std::string> reads;
         const char* text;
-    };
-    const Case cases[] = {
-        {"CPU2 Temperature", {"b1 0x55", "b1 0x53", "b4 0x5f", "b2 0x50"}, "High"},
-        {"PECI Agent1", {"b1 0x55", "b1 0x53", "b4 0x5f", "b1 0x50"}, "Low"},
-    };
-    for (const Case& c : cases) {
-        Sandbox sb(isa_board(banks));
+    } const cases[] = {{"CPU2 Temperature", {"b1 0x55", "b1 0x53", "b4 0x5f", "b2 0x50"}, "High"},
+                       {"PECI Agent1", {"b1 0x55", "b1 0x53", "b4 0x5f", "b1 0x50"}, "Low"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox sb(isa_board(R"({"1": {"0x55": "0x55", "0x53": "0x50", "0x50": 85},
+            "2": {"0x50": 96}, "4": {"0x5F": 5}})"));
         sys().iopl(3);
-        SystemRecord system = system_with(0);
-        ItemRecord item = temp_item(c.name, 19, BUS_ISA, 0, 0x50);
-        char text[10] = "";
-        EXPECT_EQ(0, getThermalText(&system, &item, text)) << c.name;
-        EXPECT_STREQ(c.text, text) << c.name;
-        EXPECT_THAT(isa_reads(sb.trace()), ElementsAreArray(c.reads)) << c.name;
+        EXPECT_EQ(Word(0, c.text), word(system_with(0), temp_item(c.name, 19, BUS_ISA, 0, 0x50)));
+        EXPECT_THAT(isa_reads(sb.trace()), ElementsAreArray(c.reads));
         EXPECT_EQ(0x80u, isa_bank_register());
     }
 }
@@ -234,25 +218,28 @@ TEST_F(ThermalText, W83627DHGReadsTheCpusBank) {
 TEST_F(ThermalText, W83627DHGSupportAsksTheSuperIo) {
     const std::string sio = R"(, "0x2E": {"superio": {"data": "0x2F", "entry": ["0x87", "0x87"],
         "exit": "0xAA", "devices": {"0x0C": {"0xE1": "0x64", "0xE2": "0x63"}}}})";
-    struct Case {
+    struct {
         const char* name;
         const char* ref;
         int32_t supported;
-    };
-    for (const Case& c : {Case{"CPU1 Temp", "0x05", 1}, Case{"CPU1 Temp", "0xFF", 0},
-                          Case{"CPU2 Temp", "0x05", 0}}) {
+    } const cases[] = {
+        {"CPU1 Temp", "0x05", 1}, {"CPU1 Temp", "0xFF", 0}, {"CPU2 Temp", "0x05", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.name << c.ref);
         Sandbox sb(isa_board(std::string(R"({"4": {"0x5F": ")") + c.ref + "\"}}", sio));
         sys().iopl(3);
         sb.clear_trace();
         SystemRecord system = system_with(0);
         ItemRecord item = temp_item(c.name, 22, BUS_ISA, 0, 0x50);
-        EXPECT_EQ(c.supported, supportThermalText(&system, &item)) << c.name << c.ref;
+        EXPECT_EQ(c.supported, supportThermalText(&system, &item));
         const bool cpu1 = c.name[3] == '1';
+        // clang-format off
         const std::vector<std::string> head = {
             "ioperm 0x2e 1 1 -> 0", "ioperm 0x2f 1 1 -> 0", "outb 0x2e 0x87",
             "outb 0x2e 0x87",       "outb 0x2e 0x07",       "outb 0x2f 0x0c",
             cpu1 ? "outb 0x2e 0xe1" : "outb 0x2e 0xe2",
             cpu1 ? "inb 0x2f -> 0x64" : "inb 0x2f -> 0x63", "outb 0x2e 0xaa"};
+        // clang-format on
         ASSERT_GE(sb.trace().size(), head.size());
         EXPECT_EQ(head, std::vector<std::string>(sb.trace().begin(), sb.trace().begin() + 9));
         EXPECT_EQ(cpu1 ? std::vector<std::string>{"b4 0x5f"} : std::vector<std::string>{},
@@ -265,64 +252,34 @@ TEST_F(ThermalText, W83627DHGSupportAsksTheSuperIo) {
     EXPECT_TRUE(sb.trace().empty());
 }
 
-// ---- NCT6776F and its BMC twin ----
+// ---- NCT6776F ----
 
 TEST_F(ThermalText, NCT6776FPeciValue) {
-    struct Case {
+    struct {
         int32_t chip;
         uint32_t hi, lo;
         int32_t status;
         const char* text;
-    };
-    const Case cases[] = {
-        {28, 0xEC, 0x40, 0, "Low"},     {28, 0xF8, 0x00, 0, "Medium"},  // v 21, 68
-        {28, 0xFF, 0xC0, 0, "Overheat"}, {28, 0xF6, 0x00, 0, "Low"},    // v 99, 60
-        {28, 0xF6, 0x40, 0, "Medium"},  {28, 0xFC, 0x40, 0, "Medium"},  // v 61, 85
-        {28, 0xFC, 0x80, 0, "High"},    {28, 0xFE, 0x80, 0, "High"},    // v 86, 94
+    } const cases[] = {
+        {28, 0xEC, 0x40, 0, "Low"},      {28, 0xF8, 0x00, 0, "Medium"},    // v 21, 68
+        {28, 0xFF, 0xC0, 0, "Overheat"}, {28, 0xF6, 0x00, 0, "Low"},       // v 99, 60
+        {28, 0xF6, 0x40, 0, "Medium"},   {28, 0xFC, 0x40, 0, "Medium"},    // v 61, 85
+        {28, 0xFC, 0x80, 0, "High"},     {28, 0xFE, 0x80, 0, "High"},      // v 86, 94
         {28, 0xFE, 0xC0, 0, "Overheat"}, {28, 0x80, 0x00, 0, "Overheat"},  // v 95, (−412) 100
-        {28, 0x20, 0x00, -1, "keep"},   // bit 7 clear: no reading
-        {33, 0x2E, 0x80, 0, "Low"},     // bit 7 clear: 184 + 2 + 100 = 286 → 30
+        {28, 0x20, 0x00, -1, "keep"},     // bit 7 clear: no reading
+        {33, 0x2E, 0x80, 0, "Low"},       // bit 7 clear: 184 + 2 + 100 = 286 → 30
         {33, 0x40, 0x00, 0, "Overheat"},  // 256 + 100 → 100
-        {33, 0xEC, 0x40, 0, "Low"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.chip) + " " + hex(c.hi) + " " + hex(c.lo));
-        Sandbox sb(isa_board(R"({"7": {"0x19": ")" + hex(c.hi) + R"(", "0x1A": ")" + hex(c.lo) +
-                             "\"}}"));
+        {33, 0xEC, 0x40, 0, "Low"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.chip << " " << hex(c.hi) << " " << hex(c.lo));
+        Sandbox sb(
+            isa_board(R"({"7": {"0x19": ")" + hex(c.hi) + R"(", "0x1A": ")" + hex(c.lo) + "\"}}"));
         sys().iopl(3);
-        SystemRecord system = system_with(2);  // not looked at by these chips
-        ItemRecord item = temp_item("CPU1 Temp", c.chip, BUS_ISA, 7, 0x19);
-        char text[10] = "keep";
-        EXPECT_EQ(c.status, getThermalText(&system, &item, text));
-        EXPECT_STREQ(c.text, text);
+        // The guide (2: no text) is not looked at by these chips.
+        EXPECT_EQ(Word(c.status, c.text),
+                  word(system_with(2), temp_item("CPU1 Temp", c.chip, BUS_ISA, 7, 0x19)));
         EXPECT_THAT(isa_reads(sb.trace()), ElementsAre("b7 0x19", "b7 0x1a"));
         EXPECT_EQ(0x80u, isa_bank_register());
-    }
-}
-
-std::string winbond_bmc(const std::string& responses) {
-    return R"({"clock": {"virtual": true}, "bmc": {"interface": "openipmi",
-        "guid": "35 30 30 31 51 4b 00 00 00 00 00 00 00 00 00 00",
-        "responses": {)" + responses + "}}}";
-}
-
-TEST_F(ThermalText, MeNCT6776FAsksTheBmcForTheAgent) {
-    for (const auto& [responses, expected] :
-         {std::pair<std::string, const char*>{R"("30/93 02": "00 5a")", "High"},  // 90
-          {R"("30/93 02": "c1")", "Low"}}) {  // refused: v = 0
-        SCOPED_TRACE(responses);
-        reset_all();
-        Sandbox sb(winbond_bmc(responses));
-        ASSERT_EQ(0, IpmiInit());
-        ASSERT_EQ(1, bOBWinbondIPMI);
-        sb.clear_trace();
-        SystemRecord system = system_with(0);
-        ItemRecord item = temp_item("PECI Agent3", 33, BUS_ISA, 7, 0x1B);  // agent (0x1B−0x17)/2
-        char text[10] = "";
-        EXPECT_EQ(0, getThermalText(&system, &item, text));
-        EXPECT_STREQ(expected, text);
-        EXPECT_THAT(sb.trace(), testing::Contains(testing::StartsWith("ipmi openipmi 30/93 02")));
-        EXPECT_THAT(sb.trace(), testing::Not(testing::Contains(testing::StartsWith("outb 0x29"))));
     }
 }
 
@@ -330,13 +287,14 @@ TEST_F(ThermalText, MeNCT6776FAsksTheBmcForTheAgent) {
 
 // An Intel SMBus controller at 0x1100 and one chip at 0x2F; `device` adds
 // members to the chip.
-std::string smbus_board(const std::string& device, const std::string& top = "") {
-    return R"({"clock": {"virtual": true}, )" + top + R"("pci": [{"bus": 0, "device": 31,
+std::string smbus_board(const std::string& device) {
+    return R"({"clock": {"virtual": true}, "pci": [{"bus": 0, "device": 31,
         "function": 3, "id": "0x3A308086", "config": {"0x20": "0x00001101"}}],
       "ports": {"0x1100": {"bytes": "00 00 00 00"}},
       "smbus": [{"bus": 0, "type": "smbus", "name": "SMBus I801 adapter at 1100",
         "algorithm": "Non-I2C SMBus adapter", "listing": "proc",
-        "devices": [{"address": "0x2F", )" + device + "}]}]}";
+        "devices": [{"address": "0x2F", )" +
+           device + "}]}]}";
 }
 
 void open_smbus(Sandbox& sb) {
@@ -363,33 +321,26 @@ constexpr const char* kW83793G = R"("bank_register": "0x00", "registers": {"0x00
                     "0x40": 30, "0x42": 40, "0x44": 35, "0x45": 40, "0x46": 45}})";
 
 TEST_F(ThermalText, W83793GLimitsByLevelTypeAndGuide) {
-    struct Case {
+    struct {
         const char* name;
         uint32_t guide, level;
         int32_t status;
         const char* text;
-    };
-    const Case cases[] = {
-        {"CPU1 Temp", 0, 1, 0, "Medium"},  // 70 < 75 ≤ 80
-        {"CPU1 Temp", 0, 0, 0, "High"},    // 75 > 60
-        {"CPU2 Temp", 0, 0, 0, "Medium"},  // 39 < 40 ≤ 49
-        {"CPU2 Temp", 0, 1, 0, "Medium"},  // 30 < 40 ≤ 40
-        {"CPU1 Temp", 1, 0, 0, "High"},    // fixed: 75 > 60
-        {"CPU2 Temp", 1, 0, 0, "Low"},     // fixed: 40 ≤ 45
-        {"CPU1 Temp", 3, 0, 0, "keep"},    // another guide: read, no text
-        {"CPU1 Temp", 0, 2, -1, "keep"},   // level type above 1
-        {"System Temp", 0, 0, -1, "keep"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + " guide " + std::to_string(c.guide) + " level " +
-                     std::to_string(c.level));
+    } const cases[] = {{"CPU1 Temp", 0, 1, 0, "Medium"},  // 70 < 75 ≤ 80
+                       {"CPU1 Temp", 0, 0, 0, "High"},    // 75 > 60
+                       {"CPU2 Temp", 0, 0, 0, "Medium"},  // 39 < 40 ≤ 49
+                       {"CPU2 Temp", 0, 1, 0, "Medium"},  // 30 < 40 ≤ 40
+                       {"CPU1 Temp", 1, 0, 0, "High"},    // fixed: 75 > 60
+                       {"CPU2 Temp", 1, 0, 0, "Low"},     // fixed: 40 ≤ 45
+                       {"CPU1 Temp", 3, 0, 0, "keep"},    // another guide: read, no text
+                       {"CPU1 Temp", 0, 2, -1, "keep"},   // level type above 1
+                       {"System Temp", 0, 0, -1, "keep"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.name << " guide " << c.guide << " level " << c.level);
         Sandbox sb(smbus_board(kW83793G));
         open_smbus(sb);
-        SystemRecord system = system_with(c.guide, c.level);
-        ItemRecord item = temp_item(c.name, 17, BUS_SMBUS, 0x2F, 0x1C);
-        char text[10] = "keep";
-        EXPECT_EQ(c.status, getThermalText(&system, &item, text));
-        EXPECT_STREQ(c.text, text);
+        EXPECT_EQ(Word(c.status, c.text), word(system_with(c.guide, c.level),
+                                               temp_item(c.name, 17, BUS_SMBUS, 0x2F, 0x1C)));
         const auto lines = i2c_lines(sb.trace());
         if (c.status == 0) {
             ASSERT_FALSE(lines.empty());
@@ -403,10 +354,8 @@ TEST_F(ThermalText, W83793GLimitsByLevelTypeAndGuide) {
 TEST_F(ThermalText, W83793GReadSequence) {
     Sandbox sb(smbus_board(kW83793G));
     open_smbus(sb);
-    SystemRecord system = system_with(0, 0);
-    ItemRecord item = temp_item("CPU2 Temp", 17, BUS_SMBUS, 0x2F, 0x1D);
-    char text[10] = "";
-    EXPECT_EQ(0, getThermalText(&system, &item, text));
+    EXPECT_EQ(Word(0, "Medium"),
+              word(system_with(0, 0), temp_item("CPU2 Temp", 17, BUS_SMBUS, 0x2F, 0x1D)));
     EXPECT_THAT(i2c_lines(sb.trace()),
                 ElementsAre("read 0x00 -> 0x81", "write 0x00 0x82 -> 0", "read 0x46 -> 0x2d",
                             "read 0x44 -> 0x23", "write 0x00 0x80 -> 0", "read 0x1d -> 0x28",
@@ -414,18 +363,17 @@ TEST_F(ThermalText, W83793GReadSequence) {
 }
 
 TEST_F(ThermalText, W83793GSupportNeedsTheMarkAndAConsistentSet) {
-    struct Case {
+    // CPU 1: 0x36/0x35/0x34 = 60/55/50 is consistent at level 0 (0x35 set below);
+    // 0x32/0x31/0x30 = 80/0/70 is not. CPU 2 carries 99, not the mark.
+    struct {
         const char* name;
         uint32_t level;
         int32_t supported;
-    };
-    // CPU 1: 0x36/0x35/0x34 = 60/55/50 is consistent at level 0 (0x35 set below);
-    // 0x32/0x31/0x30 = 80/0/70 is not. CPU 2 carries 99, not the mark.
-    const Case cases[] = {{"CPU1 Temp", 0, 1}, {"CPU1 Temp", 1, 0}, {"CPU2 Temp", 0, 0}};
+    } const cases[] = {{"CPU1 Temp", 0, 1}, {"CPU1 Temp", 1, 0}, {"CPU2 Temp", 0, 0}};
     const std::string device = std::string(kW83793G).replace(
         std::string(kW83793G).find(R"("0x36": 60)"), 10, R"("0x36": 60, "0x35": 55)");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + " level " + std::to_string(c.level));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.name << " level " << c.level);
         Sandbox sb(smbus_board(device));
         open_smbus(sb);
         SystemRecord system = system_with(0, c.level);
@@ -439,26 +387,22 @@ TEST_F(ThermalText, W83793GSupportNeedsTheMarkAndAConsistentSet) {
 }
 
 TEST_F(ThermalText, W83795ADGInBankZeroAndBankRestored) {
-    struct Case {
+    // A 0xB2 = 0x5F; ref 0xDF = 10: limit 90. B 0x5B: no pair, default rule.
+    struct {
         const char* b3;
         uint32_t t;
         const char* text;
-    };
-    // A 0xB2 = 0x5F; ref 0xDF = 10: limit 90.
-    const Case cases[] = {{"0x5A", 80, "Low"}, {"0x5A", 81, "Medium"}, {"0x5A", 90, "Medium"},
-                          {"0x5A", 91, "High"}, {"0x5B", 86, "High"}};  // no pair: default
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.b3) + " t " + std::to_string(c.t));
+    } const cases[] = {{"0x5A", 80, "Low"}, {"0x5A", 81, "Medium"}, {"0x5A", 90, "Medium"},
+                       {"0x5A", 91, "High"}, {"0x5B", 86, "High"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.b3 << " t " << c.t);
         Sandbox sb(smbus_board(R"("bank_register": "0x00", "registers": {"0x00": "0x82"},
-            "banks": {"0": {"0xB2": "0x5F", "0xB3": ")" + std::string(c.b3) +
-                               R"(", "0xDF": 10, "0x26": )" + std::to_string(c.t) +
-                               R"(}, "2": {"0x26": 0}})"));
+            "banks": {"0": {"0xB2": "0x5F", "0xB3": ")" +
+                               std::string(c.b3) + R"(", "0xDF": 10, "0x26": )" +
+                               std::to_string(c.t) + R"(}, "2": {"0x26": 0}})"));
         open_smbus(sb);
-        SystemRecord system = system_with(0);
-        ItemRecord item = temp_item("CPU1 Temp", 23, BUS_SMBUS, 0x2F, 0x26);
-        char text[10] = "";
-        EXPECT_EQ(0, getThermalText(&system, &item, text));
-        EXPECT_STREQ(c.text, text);
+        EXPECT_EQ(Word(0, c.text),
+                  word(system_with(0), temp_item("CPU1 Temp", 23, BUS_SMBUS, 0x2F, 0x26)));
         const auto lines = i2c_lines(sb.trace());
         ASSERT_GE(lines.size(), 2u);
         EXPECT_EQ("write 0x00 0x80 -> 0", lines[1]);
@@ -467,25 +411,21 @@ TEST_F(ThermalText, W83795ADGInBankZeroAndBankRestored) {
 }
 
 TEST_F(ThermalText, NCT7904DSelectsBankZeroAndHasNoOverheat) {
-    struct Case {
+    struct {
         const char* t;
         int32_t status;
         const char* text;
-    };
-    const Case cases[] = {{"60", 0, "Low"},     {"61", 0, "Medium"}, {"85", 0, "Medium"},
-                          {"86", 0, "High"},    {"255", 0, "High"},
-                          {R"({"fail": true})", -1, "keep"}};
+    } const cases[] = {{"60", 0, "Low"},  {"61", 0, "Medium"}, {"85", 0, "Medium"},
+                       {"86", 0, "High"}, {"255", 0, "High"},  {R"({"fail": true})", -1, "keep"}};
     for (int32_t chip : {30, 32}) {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::to_string(chip) + " t " + c.t);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << chip << " t " << c.t);
             Sandbox sb(smbus_board(R"("bank_register": "0xFF", "registers": {"0xFF": 1},
-                "banks": {"0": {"0xA2": )" + std::string(c.t) + "}}"));
+                "banks": {"0": {"0xA2": )" +
+                                   std::string(c.t) + "}}"));
             open_smbus(sb);
-            SystemRecord system = system_with(0);
-            ItemRecord item = temp_item("CPU2 Temp", chip, BUS_SMBUS, 0x2F, 0xA2);
-            char text[10] = "keep";
-            EXPECT_EQ(c.status, getThermalText(&system, &item, text));
-            EXPECT_STREQ(c.text, text);
+            EXPECT_EQ(Word(c.status, c.text),
+                      word(system_with(0), temp_item("CPU2 Temp", chip, BUS_SMBUS, 0x2F, 0xA2)));
             const auto lines = i2c_lines(sb.trace());
             ASSERT_EQ(2u, lines.size());
             EXPECT_EQ("write 0xff 0x00 -> 0", lines[0]);  // bank 0, left selected
@@ -493,22 +433,36 @@ TEST_F(ThermalText, NCT7904DSelectsBankZeroAndHasNoOverheat) {
     }
 }
 
-TEST_F(ThermalText, MeNCT7904DTakesTheAgentFromTheBmc) {
-    for (const auto& [responses, expected] :
-         {std::pair<std::string, const char*>{R"("30/93 01": "00 56")", "High"},  // 86
-          {R"("30/93 01": "00 ff")", "Low"},                                     // no reading
-          {R"("30/93 01": "c1")", "Low"}}) {
-        SCOPED_TRACE(responses);
+// ---- ME boards (Winbond BMC): the PECI agent comes from the BMC, not the chip ----
+
+TEST_F(ThermalText, MeBoardsAskTheBmcForTheAgent) {
+    struct {
+        int32_t chip, busType, slave, offset;
+        const char* name;
+        const char* request;
+        const char* answer;
+        const char* text;
+    } const cases[] = {// NCT6776F: agent (0x1B − 0x17) / 2 = 2; 90 is High, a refusal reads 0.
+                       {33, BUS_ISA, 7, 0x1B, "PECI Agent3", "30/93 02", "00 5a", "High"},
+                       {33, BUS_ISA, 7, 0x1B, "PECI Agent3", "30/93 02", "c1", "Low"},
+                       // NCT7904D: CPU 2 is agent 1; 86 is High, 0xFF is no reading.
+                       {32, BUS_SMBUS, 0x2F, 0xA2, "CPU2 Temp", "30/93 01", "00 56", "High"},
+                       {32, BUS_SMBUS, 0x2F, 0xA2, "CPU2 Temp", "30/93 01", "00 ff", "Low"},
+                       {32, BUS_SMBUS, 0x2F, 0xA2, "CPU2 Temp", "30/93 01", "c1", "Low"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.chip << " " << c.answer);
         reset_all();
-        Sandbox sb(winbond_bmc(responses));
+        Sandbox sb(std::string(R"({"clock": {"virtual": true}, "bmc": {"interface": "openipmi",
+            "guid": "35 30 30 31 51 4b 00 00 00 00 00 00 00 00 00 00", "responses": {")") +
+                   c.request + R"(": ")" + c.answer + "\"}}}");
         ASSERT_EQ(0, IpmiInit());
+        ASSERT_EQ(1, bOBWinbondIPMI);
         sb.clear_trace();
-        SystemRecord system = system_with(0);
-        ItemRecord item = temp_item("CPU2 Temp", 32, BUS_SMBUS, 0x2F, 0xA2);  // agent 1
-        char text[10] = "keep";
-        EXPECT_EQ(0, getThermalText(&system, &item, text));
-        EXPECT_STREQ(expected, text);
-        EXPECT_THAT(sb.trace(), testing::Contains(testing::StartsWith("ipmi openipmi 30/93 01")));
+        EXPECT_EQ(Word(0, c.text),
+                  word(system_with(0), temp_item(c.name, c.chip, c.busType, c.slave, c.offset)));
+        EXPECT_THAT(sb.trace(),
+                    testing::Contains(StartsWith(std::string("ipmi openipmi ") + c.request)));
+        EXPECT_THAT(sb.trace(), testing::Not(testing::Contains(StartsWith("outb 0x29"))));
     }
 }
 

@@ -62,8 +62,6 @@ TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
     const BadBoard cases[] = {
         // Structure of the file.
         {R"([1])", "t.json: top level: expected an object, got an array"},
-        {R"({"nmae": "x"})", "t.json: nmae: unknown key"},
-        {R"({"name": "a", "name": "b"})", "t.json: name: key given twice"},
         {R"j({"smbus": [{"bus": 0, "name": "a"}, {"bus": 1, "name": "b", "devices": [{"address": 1},
              {"registers": {"0x10": [1, 2], "0x10": 3}}]}]})j",
          R"(t.json: smbus[1].devices[1].registers["0x10"]: key given twice)"},
@@ -86,14 +84,9 @@ TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
          R"(t.json: files["etc/Senvis.ini"]: expected an absolute path without empty, "." or ".." parts, got "etc/Senvis.ini")"},
         {R"({"files": {"/etc/../../x": ""}})",
          R"(t.json: files["/etc/../../x"]: expected an absolute path without empty, "." or ".." parts, got "/etc/../../x")"},
-        {R"({"files": {"/etc/x": 1}})", R"(t.json: files["/etc/x"]: expected a string, got 1)"},
         // Numbers and keys.
         {R"({"ports": {"0x10000": {"bytes": "00"}}})",
          R"(t.json: ports["0x10000"]: expected a port (0..0xFFFF), got "0x10000")"},
-        {R"({"ports": {"0x2G": {"bytes": "00"}}})",
-         R"(t.json: ports["0x2G"]: expected a port (0..0xFFFF), got "0x2G")"},
-        {R"({"ports": {"0x295": {"index_data": {"data": "0x296", "registers": {"0x4e": 1, "0x4E": 2}}}}})",
-         R"(t.json: ports["0x295"].index_data.registers["0x4E"]: names the same number as "0x4e")"},
         {R"({"ports": {"0x295": {"index_data": {"data": "0x296", "registers": {"78": 1, "0x4E": 2}}}}})",
          R"(t.json: ports["0x295"].index_data.registers["0x4E"]: names the same number as "78")"},
         // Port devices.
@@ -131,8 +124,6 @@ TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
         // PCI.
         {R"({"pci": [{"bus": 0, "device": 32, "function": 0, "id": 1}]})",
          "t.json: pci[0].device: expected a device number (0..31), got 32"},
-        {R"({"pci": [{"bus": 0, "device": 31, "function": 3}]})",
-         R"(t.json: pci[0]: missing key "id")"},
         {R"({"pci": [{"bus": 0, "device": 31, "function": 3, "id": "0x1FFFFFFFF"}]})",
          R"(t.json: pci[0].id: expected a dword (0..0xFFFFFFFF), got "0x1FFFFFFFF")"},
         {R"({"pci": [{"bus": 0, "device": 31, "function": 3, "id": 1, "config": {"0x21": 1}}]})",
@@ -145,7 +136,6 @@ TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
         // SMBus.
         {R"({"smbus": [{"bus": -1, "name": "a"}]})",
          "t.json: smbus[0].bus: expected an adapter number (0..255), got -1"},
-        {R"({"smbus": [{"bus": 0}]})", R"(t.json: smbus[0]: missing key "name")"},
         {R"({"smbus": [{"bus": 0, "name": "a"}, {"bus": "0x0", "name": "b"}]})",
          "t.json: smbus[1].bus: adapter 0 is also smbus[0]"},
         {R"({"smbus": [{"bus": 0, "name": "a\tb"}]})",
@@ -161,7 +151,6 @@ TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
         {R"({"smbus": [{"bus": 0, "name": "a", "devices": [{"address": "0x80"}]}]})",
          R"(t.json: smbus[0].devices[0].address: expected a 7-bit address (0..0x7F), got "0x80")"},
         // BMC.
-        {R"({"bmc": {}})", R"(t.json: bmc: missing key "interface")"},
         {R"({"bmc": {"interface": "ipmi"}})",
          R"(t.json: bmc.interface: expected "imb", "openipmi" or "none", got "ipmi")"},
         {R"({"bmc": {"interface": "imb", "device": "kvbmc"}})",
@@ -198,9 +187,6 @@ TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
          "t.json: smbios.raw_records[0]: overlaps the structure table (0xF1000..0xF1005)"},
         {R"({"smbios": {"raw_records": [{"address": "0xF8000", "bytes": "02 0f"}], "memory": {"0xf8001": 0}}})",
          R"(t.json: smbios.memory["0xf8001"]: overlaps smbios.raw_records[0] (0xF8000..0xF8001))"},
-        {R"({"smbios": {"entry_point": "0xF1000", "table_address": "0xF100F", "structures": [{"type": 127}],
-                        "memory": {"0xF100E": 0}}})",
-         R"(t.json: smbios.memory["0xF100E"]: overlaps the entry point (0xF1000..0xF100E))"},
         {R"({"smbios": {"raw_records": [{"address": "0xFFFFFFFF", "bytes": "00 00"}]}})",
          "t.json: smbios.raw_records[0]: runs past the 4 GiB physical address space"},
     };
@@ -235,57 +221,25 @@ TEST(BoardFile, SyntaxErrorsGiveLineAndColumn) {
                 StartsWith("t.json: line 3, column 8: syntax error: "));
 }
 
-const char* const kFullBoard = R"j({
-  "name": "demo",
-  "description": "free text",
-  "uid": "0x3E8",
+// Numbers in every notation, hex keys in either case, every register-value
+// kind, request keys to normalise; what the board leaves out takes its default.
+const char* const kBoard = R"j({
+  "name": "demo", "description": "free text", "uid": "0x3E8",
   "clock": { "start": "2028-02-29 23:13:59", "virtual": true },
-  "latency": { "port_ns": 100, "i2c_us": "250", "ipmi_ms": 3 },
-  "smbios": {
-    "entry_point": "0xF0A00",
-    "table_address": "0xF1000",
-    "structures": [
-      { "type": 0, "strings": ["Vendor BIOS", "1.0b"], "string_numbers": [1, 2] },
-      { "type": 2, "manufacturer": "KELVORANTE", "product": "VB-111", "version": "1.1" }
-    ],
-    "raw_records": [ { "address": "0xF8000", "bytes": "02 0f 02 00 01 02 03" } ],
-    "memory": { "0xFFA40": "0x06", "0xffa41": 3 }
-  },
-  "dmidecode": "auto",
-  "pci": [
-    { "bus": 0, "device": 31, "function": 3, "id": "0x3A308086", "config": { "0x20": "0x00001101" } }
-  ],
+  "latency": { "i2c_us": "250" },
   "ports": {
-    "0x295": { "index_data": { "data": "0x296", "bank_register": "0x4E", "bank_mask": "0x07",
-               "registers": { "0x20": "0xCC", "0x4e": "0x80",
-                              "0x21": { "values": ["0x10", 17], "advance": "read" } },
-               "banks": { "1": { "0x50": "0x2D" }, "4": { "0x5f": { "values": [1, 2, 3], "every": "5" } } } } },
-    "0x2E": { "superio": { "data": "0x2F", "entry": ["0x87", "0x87"], "exit": "0xAA",
-              "registers": { "0x20": "0xA0", "0x21": "0x20" },
-              "devices": { "0x0A": { "0xE6": "0x00" }, "0x0c": { "0xE1": "0x64" } } } },
+    "0x295": { "index_data": { "data": "0x296", "bank_register": "0x4E",
+               "registers": { "0x4e": "0x80", "0x21": { "values": ["0x10", 17], "advance": "read" } },
+               "banks": { "4": { "0x5f": { "values": [1, 2, 3], "every": "5" } } } } },
+    "0x2E": { "superio": { "data": "0x2F", "entry": ["0x87", "0x87"], "devices": { "0x0c": { "0xE1": "0x64" } } } },
     "0xCD6": { "index_data": { "data": "0xCD7", "registers": { "0x10": "010" } } },
     "0x1100": { "bytes": "42 00 0 FF" }
   },
-  "smbus": [
-    { "bus": 0, "type": "smbus", "name": "SMBus I801 adapter at 1100",
-      "algorithm": "Non-I2C SMBus adapter", "listing": "sysfs",
-      "devices": [
-        { "address": "0x2F", "bank_register": "0x00", "bank_mask": "0x07",
-          "registers": { "0x5E": "0x03", "0x5f": { "fail": true } },
-          "banks": { "2": { "0x32": "0x50" } }, "kernel_driver": true } ] },
-    { "bus": "3", "name": "other adapter", "listing": "none" }
-  ],
-  "bmc": {
-    "interface": "openipmi",
-    "respond": false,
-    "device_id_cc": "0xC1",
-    "guid": "35 30 30 31 51 4B 00 00 00 00 00 00 00 00 00 0a",
-    "buses": { "0x05": [ { "address": "0x2D", "registers": { "0x2B": "0x37" } } ], "0x07": [] },
-    "isa_proxy": true,
-    "responses": { "30/93 00": "00 3C", "30/21": "00 34 06", "30/2C 01 04 5F": "0 2a" },
-    "completion_codes": { "06/37": "0xC1", "30/2c": 0 }
-  },
-  "modules": ["i2c_i801", "ipmi_si"],
+  "smbus": [ { "bus": "3", "name": "other adapter",
+               "devices": [ { "address": "0x2F", "registers": { "0x5f": { "fail": true } } } ] } ],
+  "bmc": { "interface": "openipmi", "guid": "35 30 30 31 51 4B 00 00 00 00 00 00 00 00 00 0a",
+           "responses": { "30/93 00": "00 3C", "30/2C 01 04 5F": "0 2a" },
+           "completion_codes": { "06/37": "0xC1", "30/2c": 0 } },
   "files": { "/etc/Senvis.ini": "[System]\n", "/etc/AllSenvis.ini": "x" }
 })j";
 
@@ -293,109 +247,58 @@ RegisterValue fixed(uint8_t value) {
     return {RegisterValue::Kind::fixed, {value}, 0};
 }
 
-TEST(BoardFile, LoadsAFullBoard) {
-    Board b = parse_board(kFullBoard, "boards/demo.json");
+TEST(BoardFile, LoadsEveryNotationAndTheDefaults) {
+    Board b = parse_board(kBoard, "boards/demo.json");
     EXPECT_EQ(b.source, "boards/demo.json");
     EXPECT_EQ(b.name, "demo");
-    EXPECT_EQ(b.description, "free text");
     EXPECT_EQ(b.uid, 1000u);
     EXPECT_EQ(b.clock.start, "2028-02-29 23:13:59");
     EXPECT_TRUE(b.clock.is_virtual);
-    EXPECT_EQ(b.latency.port_ns, 100u);
     EXPECT_EQ(b.latency.i2c_us, 250u);
-    EXPECT_EQ(b.latency.ipmi_ms, 3u);
+    EXPECT_EQ(b.latency.port_ns, 0u);
     EXPECT_EQ(b.dmidecode.mode, DmidecodeSpec::Mode::automatic);
 
-    ASSERT_EQ(b.pci.size(), 1u);
-    EXPECT_EQ(b.pci[0].device, 31);
-    EXPECT_EQ(b.pci[0].function, 3);
-    EXPECT_EQ(b.pci[0].id, 0x3A308086u);
-    EXPECT_THAT(b.pci[0].config, ElementsAre(Pair(0x20, 0x1101u)));
-
-    // Ports: hex keys in either case, every register-value kind, decimal "010".
-    ASSERT_EQ(b.ports.size(), 4u);
     const auto& hwm = std::get<IndexDataDevice>(b.ports.at(0x295).device);
     EXPECT_EQ(hwm.data_port, 0x296);
     BankedRegisters expected_hwm;
     expected_hwm.bank_register = 0x4E;
     expected_hwm.bank_mask = 0x07;
-    expected_hwm.registers = {{0x20, fixed(0xCC)},
-                              {0x4E, fixed(0x80)},
+    expected_hwm.registers = {{0x4E, fixed(0x80)},
                               {0x21, {RegisterValue::Kind::on_read, {0x10, 0x11}, 0}}};
-    expected_hwm.banks[1] = {{0x50, fixed(0x2D)}};
     expected_hwm.banks[4] = {{0x5F, {RegisterValue::Kind::timed, {1, 2, 3}, 5}}};
     EXPECT_EQ(hwm.regs, expected_hwm);
-
     const auto& sio = std::get<SuperIoDevice>(b.ports.at(0x2E).device);
-    EXPECT_EQ(sio.data_port, 0x2F);
     EXPECT_THAT(sio.entry, ElementsAre(0x87, 0x87));
-    EXPECT_EQ(sio.exit, 0xAA);
-    EXPECT_EQ(sio.registers, (RegisterMap{{0x20, fixed(0xA0)}, {0x21, fixed(0x20)}}));
-    EXPECT_EQ(sio.devices, (std::map<uint8_t, RegisterMap>{{0x0A, {{0xE6, fixed(0x00)}}},
-                                                           {0x0C, {{0xE1, fixed(0x64)}}}}));
-
-    const auto& sb = std::get<IndexDataDevice>(b.ports.at(0xCD6).device);
-    EXPECT_EQ(sb.regs.registers, (RegisterMap{{0x10, fixed(10)}}));
-    EXPECT_FALSE(sb.regs.bank_register);
+    EXPECT_FALSE(sio.exit);
+    EXPECT_EQ(sio.devices, (std::map<uint8_t, RegisterMap>{{0x0C, {{0xE1, fixed(0x64)}}}}));
+    const auto& pm = std::get<IndexDataDevice>(b.ports.at(0xCD6).device);
+    EXPECT_EQ(pm.regs.registers, (RegisterMap{{0x10, fixed(10)}}));  // decimal, not octal
+    EXPECT_FALSE(pm.regs.bank_register);
     EXPECT_THAT(std::get<PortBytes>(b.ports.at(0x1100).device).bytes,
                 ElementsAre(0x42, 0x00, 0x00, 0xFF));
 
-    // SMBus: defaults for the second adapter.
-    ASSERT_EQ(b.smbus.size(), 2u);
-    EXPECT_EQ(b.smbus[0].listing, SmbusAdapter::Listing::sysfs);
-    EXPECT_EQ(b.smbus[0].name, "SMBus I801 adapter at 1100");
-    ASSERT_EQ(b.smbus[0].devices.size(), 1u);
-    const I2cDevice& chip = b.smbus[0].devices[0];
-    EXPECT_EQ(chip.address, 0x2F);
-    EXPECT_TRUE(chip.kernel_driver);
-    EXPECT_EQ(chip.regs.bank_register, 0x00);
-    EXPECT_EQ(chip.regs.registers,
-              (RegisterMap{{0x5E, fixed(0x03)}, {0x5F, {RegisterValue::Kind::fail, {}, 0}}}));
-    EXPECT_EQ(chip.regs.banks.at(2), (RegisterMap{{0x32, fixed(0x50)}}));
-    EXPECT_EQ(b.smbus[1].bus, 3u);
-    EXPECT_EQ(b.smbus[1].type, "smbus");
-    EXPECT_EQ(b.smbus[1].algorithm, "Non-I2C SMBus adapter");
-    EXPECT_EQ(b.smbus[1].listing, SmbusAdapter::Listing::none);
+    ASSERT_EQ(b.smbus.size(), 1u);
+    EXPECT_EQ(b.smbus[0].bus, 3u);
+    EXPECT_EQ(b.smbus[0].type, "smbus");
+    EXPECT_EQ(b.smbus[0].algorithm, "Non-I2C SMBus adapter");
+    EXPECT_EQ(b.smbus[0].listing, SmbusAdapter::Listing::proc);
+    EXPECT_FALSE(b.smbus[0].devices.at(0).kernel_driver);
+    EXPECT_EQ(b.smbus[0].devices.at(0).regs.registers,
+              (RegisterMap{{0x5F, {RegisterValue::Kind::fail, {}, 0}}}));
 
     // BMC: request keys normalised to two lower-case hex digits per byte.
-    EXPECT_EQ(b.bmc.interface, BmcSpec::Interface::openipmi);
     EXPECT_EQ(b.bmc.device, "/dev/ipmi0");
-    EXPECT_FALSE(b.bmc.respond);
-    EXPECT_EQ(b.bmc.device_id_cc, 0xC1);
+    EXPECT_TRUE(b.bmc.respond);
     ASSERT_TRUE(b.bmc.guid);
-    EXPECT_EQ((*b.bmc.guid)[0], 0x35);
-    EXPECT_EQ((*b.bmc.guid)[5], 0x4B);
     EXPECT_EQ((*b.bmc.guid)[15], 0x0A);
-    ASSERT_EQ(b.bmc.buses.size(), 2u);
-    EXPECT_EQ(b.bmc.buses.at(0x05).at(0).address, 0x2D);
-    EXPECT_EQ(b.bmc.buses.at(0x05).at(0).regs.registers, (RegisterMap{{0x2B, fixed(0x37)}}));
-    EXPECT_TRUE(b.bmc.buses.at(0x07).empty());
-    EXPECT_TRUE(b.bmc.isa_proxy);
-    EXPECT_THAT(b.bmc.responses, ElementsAre(Pair("30/21", ElementsAre(0x00, 0x34, 0x06)),
-                                             Pair("30/2c 01 04 5f", ElementsAre(0x00, 0x2A)),
+    EXPECT_THAT(b.bmc.responses, ElementsAre(Pair("30/2c 01 04 5f", ElementsAre(0x00, 0x2A)),
                                              Pair("30/93 00", ElementsAre(0x00, 0x3C))));
     EXPECT_THAT(b.bmc.completion_codes, ElementsAre(Pair("06/37", 0xC1), Pair("30/2c", 0x00)));
     uint8_t data[] = {0x01, 0x04, 0x5F};
     EXPECT_EQ(ipmi_request_key(0x30, 0x2C, data, 3), "30/2c 01 04 5f");
-
-    EXPECT_THAT(b.modules, ElementsAre("i2c_i801", "ipmi_si"));
     // Files keep the board's order, not the alphabet's.
     EXPECT_THAT(b.files, ElementsAre(Pair("/etc/Senvis.ini", "[System]\n"),
                                      Pair("/etc/AllSenvis.ini", "x")));
-
-    // Physical memory: entry point, table, raw record, single bytes.
-    const Bytes bios = hex("00 06 00 00 01 02") + text("Vendor BIOS") + text("1.0b") + hex("00");
-    const Bytes base_board =
-        hex("02 07 01 00 01 02 03") + text("KELVORANTE") + text("VB-111") + text("1.1") + hex("00");
-    const Bytes table = bios + base_board;
-    ASSERT_EQ(table.size(), 54u);
-    // "_DMI_", checksum, length 54, address 0xF1000, 2 structures, BCD 2.6;
-    // the bytes without the checksum add up to 533 = 0x215, so it is 0xEB.
-    const Bytes entry = Bytes{'_', 'D', 'M', 'I', '_'} + hex("eb 36 00 00 10 0f 00 02 00 26");
-    EXPECT_THAT(smbios_memory(b.smbios),
-                ElementsAre(MemoryChunk{0xF0A00, entry}, MemoryChunk{0xF1000, table},
-                            MemoryChunk{0xF8000, {0x02, 0x0F, 0x02, 0x00, 0x01, 0x02, 0x03}},
-                            MemoryChunk{0xFFA40, {0x06}}, MemoryChunk{0xFFA41, {0x03}}));
 }
 
 TEST(BoardFile, EncodesSmbiosStructures) {

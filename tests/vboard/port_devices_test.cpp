@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "support/sandbox.h"
-#include "vboard/port_devices.h"
 
 namespace {
 
@@ -88,22 +87,6 @@ TEST(PortDevices, IndexDataReadsFailAdvanceAndEchoTheIndex) {
     EXPECT_EQ(0x7F, sys().inb(0x295));
 }
 
-TEST(PortDevices, BankedChipComesFirstForTheBmcProxy) {
-    Sandbox sb(kMonitorBoard);
-    IndexDataChip* chip = sb.board().find_port_device<IndexDataChip>();
-    ASSERT_NE(nullptr, chip);
-    EXPECT_EQ(0x295, chip->index_port());
-    EXPECT_EQ(0x2D, chip->read_in_bank(2, 0x50));
-    EXPECT_EQ(std::nullopt, chip->read_in_bank(0, 0x21));
-    chip->write_in_bank(2, 0x50, 0x5A);
-
-    sys().iopl(3);
-    EXPECT_EQ(0x80, read_register(0x4E));  // the proxy put the bank back
-    EXPECT_EQ(0x11, read_register(0x50));
-    write_register(0x4E, 0x82);
-    EXPECT_EQ(0x5A, read_register(0x50));
-}
-
 // ---- Super I/O ----------------------------------------------------------------
 
 constexpr const char* kWinbondSuperIo = R"({"ports": {"0x2E": {"superio": {
@@ -118,43 +101,34 @@ constexpr const char* kIteSuperIo = R"({"ports": {"0x2E": {"superio": {
 constexpr const char* kKeylessSuperIo = R"({"ports": {"0x4E": {"superio": {
   "data": "0x4F", "exit": "0xAA", "registers": {"0x20": "0xB4"}}}}})";
 
-struct KeyCase {
-    const char* name;
-    const char* board;
-    uint16_t index;
-    std::vector<uint8_t> before;  // written to the index port first
-    uint8_t device_id;            // what register 0x20 reads afterwards
-};
-
-class SuperIoKey : public testing::TestWithParam<KeyCase> {};
-
-TEST_P(SuperIoKey, EntryKeyGatesTheConfigurationSpace) {
-    const KeyCase& c = GetParam();
-    Sandbox sb(c.board);
-    sys().iopl(3);
-    for (uint8_t byte : c.before) sys().outb(byte, c.index);
-    sys().outb(0x20, c.index);
-    EXPECT_EQ(c.device_id, sys().inb(uint16_t(c.index + 1)));
+// Bytes written to the index port, then what register 0x20 reads.
+TEST(PortDevices, EntryKeyGatesTheConfigurationSpace) {
+    struct KeyCase {
+        const char* board;
+        uint16_t index;
+        std::vector<uint8_t> before;
+        uint8_t device_id;
+    };
+    const KeyCase cases[] = {
+        {kWinbondSuperIo, 0x2E, {}, 0xFF},
+        {kWinbondSuperIo, 0x2E, {0x87, 0x87}, 0x52},
+        {kWinbondSuperIo, 0x2E, {0x87, 0x01, 0x87}, 0xFF},  // a wrong byte restarts
+        {kWinbondSuperIo, 0x2E, {0x87, 0x01, 0x87, 0x87}, 0x52},
+        {kWinbondSuperIo, 0x2E, {0x87, 0x87, 0xAA}, 0xFF},          // exit locks
+        {kIteSuperIo, 0x2E, {0x87, 0x87, 0x01, 0x55, 0x55}, 0x87},  // first byte repeated
+        {kIteSuperIo, 0x2E, {0x87, 0x87}, 0xFF},
+        {kKeylessSuperIo, 0x4E, {}, 0xB4},
+        {kKeylessSuperIo, 0x4E, {0xAA}, 0xB4},  // no exit either
+    };
+    for (const KeyCase& c : cases) {
+        Sandbox sb(c.board);
+        sys().iopl(3);
+        for (uint8_t byte : c.before) sys().outb(byte, c.index);
+        sys().outb(0x20, c.index);
+        EXPECT_EQ(c.device_id, sys().inb(uint16_t(c.index + 1)))
+            << testing::PrintToString(c.before);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    PortDevices, SuperIoKey,
-    testing::Values(
-        KeyCase{"WinbondLocked", kWinbondSuperIo, 0x2E, {}, 0xFF},
-        KeyCase{"WinbondKey", kWinbondSuperIo, 0x2E, {0x87, 0x87}, 0x52},
-        KeyCase{"WinbondWrongByteRestarts", kWinbondSuperIo, 0x2E, {0x87, 0x01, 0x87}, 0xFF},
-        KeyCase{"WinbondKeyAfterWrongByte", kWinbondSuperIo, 0x2E, {0x87, 0x01, 0x87, 0x87}, 0x52},
-        KeyCase{"WinbondExitLocks", kWinbondSuperIo, 0x2E, {0x87, 0x87, 0xAA}, 0xFF},
-        KeyCase{"IteKey", kIteSuperIo, 0x2E, {0x87, 0x01, 0x55, 0x55}, 0x87},
-        KeyCase{"IteKeyAfterRepeatedFirstByte",
-                kIteSuperIo,
-                0x2E,
-                {0x87, 0x87, 0x01, 0x55, 0x55},
-                0x87},
-        KeyCase{"IteRefusesWinbondKey", kIteSuperIo, 0x2E, {0x87, 0x87}, 0xFF},
-        KeyCase{"KeylessAlwaysOpen", kKeylessSuperIo, 0x4E, {}, 0xB4},
-        KeyCase{"KeylessIgnoresExit", kKeylessSuperIo, 0x4E, {0xAA}, 0xB4}),
-    [](const testing::TestParamInfo<KeyCase>& info) { return info.param.name; });
 
 TEST(PortDevices, LockedSuperIoIgnoresWritesAndFloats) {
     Sandbox sb(kWinbondSuperIo);
