@@ -1,14 +1,20 @@
 // The BMC command functions (request bytes on the wire, the bytes each one
-// delivers, 255 on an error answer) and the BMC kind detection from the
-// system GUID.
+// delivers, 255 on an error answer), the BMC kind detection from the system
+// GUID, and the self-checks of both tables.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdlib>
 #include <functional>
 #include <map>
+#include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "bmc_test_support.h"
+#include "hw/bmc_tables.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -38,6 +44,50 @@ const std::string kBoard = bmc_board("openipmi", R"(,
         "banks": {"1": {"0x50": "0x2D", "0x51": "0x7A", "0x52": {"fail": true}}}}}}, )");
 
 constexpr uint32_t kUntouched = 0xAAAA;
+
+// The 2-digit hex fields of a function name: NetFn, command and, for the I2C
+// commands, the bus ID byte ("IpmiByteRead_OBWinbond_id3_06_52_07": 06 52 07).
+std::vector<int> hex_fields(std::string_view name) {
+    std::vector<int> fields;
+    std::istringstream in{std::string(name)};
+    for (std::string token; std::getline(in, token, '_');)
+        if (token.size() == 2 && std::isxdigit(token[0]) && std::isxdigit(token[1]))
+            fields.push_back(int(std::strtol(token.c_str(), nullptr, 16)));
+    return fields;
+}
+
+TEST(BmcTables, EveryCommandRowMatchesItsName) {
+    std::set<std::pair<std::string_view, std::string_view>> seen;
+    for (const bmc::CommandLayout& row : bmc::kCommands) {
+        SCOPED_TRACE(std::string(row.function) + " " + std::string(row.variant));
+        EXPECT_TRUE(seen.insert({row.function, row.variant}).second) << "duplicate row";
+        std::vector<int> fields = hex_fields(row.function);
+        ASSERT_GE(fields.size(), 2u);
+        EXPECT_EQ(fields[0], row.netfn);
+        EXPECT_EQ(fields[1], row.cmd);
+        if (fields.size() > 2) {  // the bus ID byte goes first
+            ASSERT_GT(row.length, 0);
+            EXPECT_EQ(bmc::Src::fixed, row.request[0].src);
+            EXPECT_EQ(fields[2], row.request[0].fixed);
+        }
+        bool write = row.function.find("Write") != std::string_view::npos;
+        EXPECT_EQ(write, row.delivers == bmc::Delivers::nothing);
+    }
+}
+
+TEST(BmcTables, GuidPatternsAreReachableAndSetTheirOwnFlag) {
+    const auto& rows = bmc::kGuidPatterns;
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(1u, kFlagsByName.count(std::string(rows[i].kind)));
+        EXPECT_EQ(kFlagsByName.at(std::string(rows[i].kind)), rows[i].flag);
+        // An earlier row that is a prefix of this one would always win.
+        for (size_t j = 0; j < i; ++j)
+            EXPECT_FALSE(rows[j].length <= rows[i].length &&
+                         std::equal(rows[j].bytes, rows[j].bytes + rows[j].length, rows[i].bytes))
+                << "shadowed by row " << j;
+    }
+}
 
 struct CommandCase {
     std::function<int32_t(uint32_t*)> call;
