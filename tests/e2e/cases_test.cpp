@@ -10,6 +10,8 @@
 //   status         expected exit status (default 0)
 //   expected-root/ files that must be in the root afterwards, byte for byte
 //   absent         paths (one per line) that must not exist afterwards
+//   second-run/    optional: the same files for a second run on the same root
+//                  (its board is the case's board.json unless its args name one)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -62,16 +64,11 @@ bool output_matches(const std::string& expected, const std::string& actual) {
     return std::regex_match(actual, std::regex(pattern));
 }
 
-class EndToEnd : public testing::TestWithParam<std::string> {};
-
-TEST_P(EndToEnd, OutputStatusAndFilesAsExpected) {
-    const fs::path case_dir = kE2eDir / "cases" / GetParam();
-    TempDir scratch;
-    const std::string root = scratch.path() + "/root";
-
+// One run of the simulator on `root`, checked against the files in `step_dir`.
+void run_and_check(const fs::path& case_dir, const fs::path& step_dir, const std::string& root) {
     std::vector<std::string> args = {"--root", root};
     bool has_board = false;
-    for (std::string line : lines_of(read_or(case_dir / "args", ""))) {
+    for (std::string line : lines_of(read_or(step_dir / "args", ""))) {
         replace_all(&line, "@E2E@", kE2eDir.string());
         replace_all(&line, "@BOARDS@", SV_SOURCE_BOARDS_DIR);
         replace_all(&line, "@CASE@", case_dir.string());
@@ -82,15 +79,15 @@ TEST_P(EndToEnd, OutputStatusAndFilesAsExpected) {
 
     SimResult result = run_sim(args);
 
-    EXPECT_EQ(std::stoi(read_or(case_dir / "status", "0")), result.status);
-    std::string expected_out = read_or(case_dir / "stdout", "");
-    std::string expected_err = read_or(case_dir / "stderr", "");
+    EXPECT_EQ(std::stoi(read_or(step_dir / "status", "0")), result.status);
+    std::string expected_out = read_or(step_dir / "stdout", "");
+    std::string expected_err = read_or(step_dir / "stderr", "");
     EXPECT_TRUE(output_matches(expected_out, result.out))
         << "stdout differs.\n--- expected\n" << expected_out << "--- actual\n" << result.out;
     EXPECT_TRUE(output_matches(expected_err, result.err))
         << "stderr differs.\n--- expected\n" << expected_err << "--- actual\n" << result.err;
 
-    const fs::path expected_root = case_dir / "expected-root";
+    const fs::path expected_root = step_dir / "expected-root";
     if (fs::exists(expected_root)) {
         for (const auto& entry : fs::recursive_directory_iterator(expected_root)) {
             if (!entry.is_regular_file()) continue;
@@ -101,9 +98,22 @@ TEST_P(EndToEnd, OutputStatusAndFilesAsExpected) {
                 << relative << " differs";
         }
     }
-    for (const std::string& path : lines_of(read_or(case_dir / "absent", "")))
+    for (const std::string& path : lines_of(read_or(step_dir / "absent", "")))
         EXPECT_FALSE(fs::exists(fs::path(root) / fs::path(path).relative_path()))
             << path << " should not exist";
+}
+
+class EndToEnd : public testing::TestWithParam<std::string> {};
+
+TEST_P(EndToEnd, OutputStatusAndFilesAsExpected) {
+    const fs::path case_dir = kE2eDir / "cases" / GetParam();
+    TempDir scratch;
+    const std::string root = scratch.path() + "/root";
+    run_and_check(case_dir, case_dir, root);
+    if (fs::is_directory(case_dir / "second-run")) {
+        SCOPED_TRACE("second run");
+        run_and_check(case_dir, case_dir / "second-run", root);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, EndToEnd, testing::ValuesIn(case_names()),

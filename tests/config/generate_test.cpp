@@ -1,0 +1,390 @@
+// First-run generation on virtual boards: the master-file choice (with the
+// GPIO probes and BIOS bytes each rule reads, and only those), the copy of a
+// board's section, its failures, and the VB7 renaming through the SMBus.
+#include "config/generate.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "common/fixed_text.h"
+#include "hw/adapter_discovery.h"
+#include "hw/port_io.h"
+#include "hw/smbus.h"
+#include "support/sandbox.h"
+
+namespace {
+
+using testing::ElementsAreArray;
+
+// ---- master-file choice ----------------------------------------------------------
+
+constexpr int kNone = -1;
+
+// What the board shows the choice: the BIOS bytes at 0xFFA40 (A) and 0xFFA41
+// (B), GPIO 28 of an ICH5 and GPIO 38/39 of an ICH7 (kNone: no such hub).
+struct Hardware {
+    int byteA = kNone, byteB = kNone;
+    int gpio28 = kNone, gpio38 = kNone, gpio39 = kNone;
+};
+
+// An LPC bridge at 0:31:0 whose GPIO block sits at 0x480: GP_IO_SEL at +0x04,
+// GP_LVL at +0x0C, GP_LVL2 at +0x38 (dwords, little-endian).
+std::string hub(const Hardware& hw) {
+    uint32_t ioSelect = 0, level = 0, level2 = 0;
+    const char* id = nullptr;
+    const char* baseRegister = nullptr;
+    if (hw.gpio28 != kNone) {
+        id = "0x24D08086", baseRegister = "0x58";
+        ioSelect = 1u << 28;
+        level = uint32_t(hw.gpio28) << 28;
+    } else if (hw.gpio38 != kNone) {
+        id = "0x27B88086", baseRegister = "0x48";
+        level2 = uint32_t(hw.gpio38) << 6 | uint32_t(std::max(hw.gpio39, 0)) << 7;
+    } else {
+        return "";
+    }
+    std::string bytes;
+    char hex[4];
+    for (unsigned i = 0; i < 0x40; ++i) {
+        uint32_t dword = (i & ~3u) == 0x04   ? ioSelect
+                         : (i & ~3u) == 0x0C ? level
+                         : (i & ~3u) == 0x38 ? level2
+                                             : 0;
+        std::snprintf(hex, sizeof hex, " %02x", (dword >> 8 * (i & 3)) & 0xFF);
+        bytes += hex;
+    }
+    return std::string(R"("pci": [{"bus": 0, "device": 31, "function": 0, "id": ")") + id +
+           R"(", "config": {")" + baseRegister + R"(": "0x00000481"}}],
+             "ports": {"0x480": {"bytes": ")" +
+           bytes.substr(1) + R"("}},)";
+}
+
+std::string board(const Hardware& hw) {
+    std::string memory;
+    if (hw.byteA != kNone) memory += R"("0xFFA40": ")" + std::to_string(hw.byteA) + "\"";
+    if (hw.byteB != kNone)
+        memory += (memory.empty() ? "" : ", ") + std::string(R"("0xFFA41": ")") +
+                  std::to_string(hw.byteB) + "\"";
+    return "{" + hub(hw) + R"("smbios": {"memory": {)" + memory + "}}}";
+}
+
+size_t count(const std::vector<std::string>& trace, const std::string& start) {
+    return size_t(std::count_if(trace.begin(), trace.end(),
+                                [&](const std::string& l) { return l.rfind(start, 0) == 0; }));
+}
+
+const char* const kMasters[] = {"AllSenvis", "OldRevMB", "OldRevMB_2", "OldRevMB_3"};
+
+struct ChoiceCase {
+    const char* section;  // the header's product as the master files write it
+    const char* product;  // as the board record reports it
+    const char* version;
+    Hardware hw;
+    const char* master;  // the file whose section lands in /etc/Senvis.ini
+    size_t gpioProbes;   // hub searches made
+    size_t biosReads;    // BIOS bytes read
+};
+
+void PrintTo(const ChoiceCase& c, std::ostream* os) {
+    *os << c.product << " \"" << c.version << "\" A=" << c.hw.byteA << " B=" << c.hw.byteB
+        << " GPIO28=" << c.hw.gpio28 << " GPIO38=" << c.hw.gpio38 << " GPIO39=" << c.hw.gpio39;
+}
+
+class Choice : public testing::TestWithParam<ChoiceCase> {};
+
+// Every master file holds the product's section, each telling its own name.
+TEST_P(Choice, LandsInTheRightMasterFile) {
+    const ChoiceCase& c = GetParam();
+    Sandbox sb(board(c.hw));
+    for (const char* master : kMasters)
+        sb.write_file(std::string("/etc/") + master + ".ini",
+                      std::string("[_") + c.section + "_]\n[SYSTEM]\nOUTLINE=" + master + "\n");
+    sb.clear_trace();
+    OutputCapture output;
+    ASSERT_EQ(0, produce_senvis_ini(c.product, c.version)) << output.err();
+    EXPECT_EQ(std::string("[SYSTEM]\nOUTLINE=") + c.master + "\n", sb.read_file("/etc/Senvis.ini"));
+    EXPECT_EQ("", output.err());
+    EXPECT_EQ(c.gpioProbes, count(sb.trace(), "outl 0xcf8 0x80000000"));
+    EXPECT_EQ(c.biosReads, count(sb.trace(), "mmap 0xff000 "));
+}
+
+constexpr int L = 0, H = 1;
+Hardware A(int a) {
+    return {.byteA = a};
+}
+Hardware B(int b) {
+    return {.byteB = b};
+}
+Hardware G28(int level) {
+    return {.gpio28 = level};
+}
+Hardware G38_39(int l38, int l39) {
+    return {.gpio38 = l38, .gpio39 = l39};
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Rows, Choice, testing::Values(
+    // 1: GPIO 28 low (and only an input counts as high).
+    ChoiceCase{"VB-101", "VB-101", "1.0", G28(L), "OldRevMB", 1, 0},
+    ChoiceCase{"VB-101", "VB-101", "1.0", G28(H), "AllSenvis", 1, 0},
+    ChoiceCase{"VB-101", "VB-101", "1.0", {}, "OldRevMB", 1, 0},  // no ICH5: low
+    // 2 and 17: GPIO 38 low; 38 high and 39 low.
+    ChoiceCase{"VB-102", "VB-102", "", G38_39(L, H), "OldRevMB", 1, 0},
+    ChoiceCase{"VB-102", "VB-102", "", G38_39(H, L), "OldRevMB_2", 3, 0},
+    ChoiceCase{"VB-102", "VB-102", "", G38_39(H, H), "AllSenvis", 3, 0},
+    // 3, 4, 6, 9, 10: any version but one.
+    ChoiceCase{"VB-103", "VB-103", "1.0", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-105", "VB-105", "", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-107", "VB-107", "2.0", {}, "AllSenvis", 0, 0},
+    ChoiceCase{"VB-104", "VB-104", "2.00", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-108", "VB-108", "2.0", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-108", "VB-108", "2.1", {}, "AllSenvis", 0, 0},
+    ChoiceCase{"VB-110", "VB-110", "2.1", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-110", "VB-110", "2.0", {}, "AllSenvis", 0, 0},
+    ChoiceCase{"VB-114", "VB-114", "1.2", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-114", "VB-114", "1.3", {}, "AllSenvis", 0, 0},
+    ChoiceCase{"VB-115", "VB-115", "1.0", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-115", "VB-115", "2.0", {}, "AllSenvis", 0, 0},
+    // 5 and 18.
+    ChoiceCase{"VB-109", "VB-109", "1.2", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-109", "VB-109", "1.0", {}, "OldRevMB_2", 0, 0},
+    ChoiceCase{"VB-109", "VB-109", "1.1", {}, "AllSenvis", 0, 0},
+    // 7, 20 and 24: the VB-111 versions ("1.10" is not "1.1").
+    ChoiceCase{"VB-111", "VB-111", "1.0", {}, "OldRevMB_3", 0, 0},
+    ChoiceCase{"VB-111", "VB-111", "1.1", {}, "OldRevMB_2", 0, 0},
+    ChoiceCase{"VB-111", "VB-111", "1.2", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-111", "VB-111", "2.0", {}, "AllSenvis", 0, 0},
+    ChoiceCase{"VB-111", "VB-111", "1.10", {}, "OldRevMB_3", 0, 0},
+    // 8 and 19.
+    ChoiceCase{"VB-112", "VB-112", "1.3", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-113", "VB-113", "1.3", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-113", "VB-113", "1.0", {}, "OldRevMB_2", 0, 0},
+    ChoiceCase{"VB-112", "VB-112", "2.0", {}, "AllSenvis", 0, 0},
+    // 11, 21 and 23: byte B's low bits 110, 001, 000, 010, 011; high bits ignored.
+    ChoiceCase{"VB7-K1", "VB7-K1", "1.0", B(0x06), "OldRevMB", 0, 1},
+    ChoiceCase{"VB7-K1", "VB7-K1", "1.0", B(0x01), "OldRevMB_2", 0, 2},
+    ChoiceCase{"VB7-K1", "VB7-K1", "1.0", B(0x00), "OldRevMB_3", 0, 3},
+    ChoiceCase{"VB7-K1", "VB7-K1", "1.0", B(0x02), "AllSenvis", 0, 3},
+    ChoiceCase{"VB7-K1", "VB7-K1", "1.0", B(0x03), "AllSenvis", 0, 3},
+    ChoiceCase{"VB7-K2", "VB7-K2", "", B(0xFE), "OldRevMB", 0, 1},
+    ChoiceCase{"VB7-K2", "VB7-K2", "", B(0xF9), "OldRevMB_2", 0, 2},
+    // 12 and 13: one bit of one byte.
+    ChoiceCase{"VB-116", "VB-116", "", B(0xFE), "OldRevMB", 0, 1},
+    ChoiceCase{"VB-117", "VB-117", "", B(0x01), "AllSenvis", 0, 1},
+    ChoiceCase{"VB-118", "VB-118", "", A(0xFD), "OldRevMB", 0, 1},
+    ChoiceCase{"VB-118", "VB-118", "", A(0x02), "AllSenvis", 0, 1},
+    // 14 and 22: byte A's low bits 01, 00, 11, 10 (each bit test reads afresh).
+    ChoiceCase{"VB-119", "VB-119", "", A(0x01), "OldRevMB", 0, 2},
+    ChoiceCase{"VB-120", "VB-120", "", A(0x00), "OldRevMB_2", 0, 3},
+    ChoiceCase{"VB-121", "VB-121", "", A(0x03), "AllSenvis", 0, 2},
+    ChoiceCase{"VB-121", "VB-121", "", A(0x02), "AllSenvis", 0, 2},
+    // 15.
+    ChoiceCase{"VB-122", "VB-122", "", A(0x02), "OldRevMB", 0, 1},
+    ChoiceCase{"VB-122", "VB-122", "", A(0x01), "AllSenvis", 0, 1},
+    // 16: whole product strings with their slashes, version exactly "1.10".
+    ChoiceCase{"VB-123/VB-124", "VB-123/VB-124", "1.10", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-125/VB-126", "VB-125/VB-126", "1.10", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-125/VB-127", "VB-125/VB-127", "1.10", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-127", "VB-127", "1.10", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-127", "VB-127", "1.1", {}, "AllSenvis", 0, 0},
+    ChoiceCase{"VB-123", "VB-123", "1.10", {}, "AllSenvis", 0, 0},
+    ChoiceCase{"VB-126", "VB-126", "1.10", {}, "AllSenvis", 0, 0},
+    // Products in lower case find their row and their section.
+    ChoiceCase{"VB-111", "vb-111", "1.1", {}, "OldRevMB_2", 0, 0},
+    ChoiceCase{"VB7-K1", "vb7-k1", "", B(0x01), "OldRevMB_2", 0, 2},
+    ChoiceCase{"VB-125/VB-126", "vb-125/vb-126", "1.10", {}, "OldRevMB", 0, 0},
+    ChoiceCase{"VB-101", "vb-101", "", G28(L), "OldRevMB", 1, 0},
+    // 25: anything else, unprobed, even with the hardware of another row.
+    ChoiceCase{"VB-999", "VB-999", "1.0", B(0x00), "AllSenvis", 0, 0},
+    ChoiceCase{"VB-1011", "VB-1011", "1.0", G28(L), "AllSenvis", 0, 0}));
+// clang-format on
+
+// ---- the copy --------------------------------------------------------------------
+
+const std::string k79(79, 'x');
+const std::string k100 = "OUTLINE=" + std::string(92, 'y');  // 100 characters
+
+// Two boards before ours, whose sections must not leak in; comments before and
+// inside ours; a line before "[SYSTEM]"; long lines; a nested "[_" header.
+std::string master(const char* eol) {
+    std::string text;
+    // clang-format off
+    const std::vector<std::string> lines = {
+        ";; Master file", "[_VB-200_]", "[SYSTEM]", "BUSTYPE=1",
+        "[_VB-999A_]", "[System]", "BUSTYPE=2",
+        "[_VB-999_]", "Notes before the settings", ";; a comment", "[system]", "BUSTYPE=3",
+        ";; CPU fan", ";;", "[Item]", "ITEM_NAME=CPU Fan", k100, k79, "", " ;; not a comment",
+        "[_VB-999 rev B_]", "[Item]", "ITEM_NAME=Not ours"};
+    // clang-format on
+    for (const std::string& line : lines) text += line + eol;
+    return text;
+}
+
+TEST(Generate, CopiesTheBoardSectionFromItsSystemLine) {
+    const std::string expected = "[system]\nBUSTYPE=3\n[Item]\nITEM_NAME=CPU Fan\n" +
+                                 k100.substr(0, 79) + "\n" + k100.substr(79) + "\n" + k79 +
+                                 "\n\n\n ;; not a comment\n";
+    struct Case {
+        const char* name;
+        std::string master;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"LF", master("\n"), expected},
+        // The 79-character line's CR-LF spills into a piece of its own, as its
+        // LF does; the 100-character line splits at 79 with its CR in the rest.
+        {"CR-LF", master("\r\n"), expected},
+        // The section runs to the end of a file whose last line has no line end.
+        {"unterminated end", "[_VB-999_]\r\n[SYSTEM]\r\nBUSTYPE=3\r\n;; end\r\nPOLLING=5",
+         "[SYSTEM]\nBUSTYPE=3\nPOLLING=5\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox sb;
+        sb.write_file("/etc/AllSenvis.ini", c.master);
+        sb.write_file("/etc/Senvis.ini", "old content that must go\n");
+        OutputCapture output;
+        EXPECT_EQ(0, produce_senvis_ini("vb-999", "1.0"));
+        EXPECT_EQ(c.expected, sb.read_file("/etc/Senvis.ini"));
+        EXPECT_EQ("", output.err());
+        EXPECT_EQ(c.master, sb.read_file("/etc/AllSenvis.ini"));
+    }
+}
+
+TEST(Generate, FailuresSayWhyAndLeaveWhatTheyLeave) {
+    const char* kNotFound = "Error: The initial file for this motherboard is not found!\n";
+    const char* kCannotCreate = "Error: Cannot create the file '/etc/Senvis.ini'.\n";
+    enum Left { NoFile, EmptyFile, Directory, Link };
+    struct Case {
+        const char* name;
+        const char* master;  // nullptr: no /etc/AllSenvis.ini
+        Left obstacle;       // what stands at /etc/Senvis.ini beforehand
+        std::string err;
+        Left left;
+    };
+    const Case cases[] = {
+        {"no master file", nullptr, NoFile, "Error: Cannot find the file '/etc/AllSenvis.ini'. \n",
+         NoFile},
+        {"no board header", "[_VB-998_]\n[SYSTEM]\nBUSTYPE=1\n;; [_VB-999_]\n", NoFile, kNotFound,
+         NoFile},
+        {"header in a comment only", ";;[_VB-999_]\n[SYSTEM]\nBUSTYPE=1\n", NoFile, kNotFound,
+         NoFile},
+        {"header without [SYSTEM]", "[_VB-999_]\nBUSTYPE=1\n;;[SYSTEM]\n[SYSTEM] \n", NoFile,
+         kNotFound, EmptyFile},
+        {"cannot create", "[_VB-999_]\n[SYSTEM]\nBUSTYPE=1\n", Directory,
+         std::string(kCannotCreate) + kNotFound, Directory},
+        {"write fails", "[_VB-999_]\n[SYSTEM]\nBUSTYPE=1\n", Link, kCannotCreate, Link},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.obstacle == Link && !std::filesystem::exists("/dev/full")) continue;
+        Sandbox sb;
+        if (c.master != nullptr) sb.write_file("/etc/AllSenvis.ini", c.master);
+        const std::string target = sb.path("/etc/Senvis.ini");
+        if (c.obstacle == Directory) std::filesystem::create_directory(target);
+        if (c.obstacle == Link) std::filesystem::create_symlink("/dev/full", target);
+        OutputCapture output;
+        EXPECT_EQ(-1, produce_senvis_ini("VB-999", "1.0"));
+        EXPECT_EQ(c.err, output.err());
+        switch (c.left) {
+            case NoFile:
+                EXPECT_FALSE(std::filesystem::exists(target));
+                break;
+            case EmptyFile:
+                EXPECT_EQ("", sb.read_file("/etc/Senvis.ini"));
+                break;
+            case Directory:
+                EXPECT_TRUE(std::filesystem::is_directory(target));
+                break;
+            case Link:
+                EXPECT_TRUE(std::filesystem::is_symlink(target));
+                break;
+        }
+    }
+}
+
+// ---- VB7 renaming -------------------------------------------------------------------
+
+class Vb7 : public testing::Test {
+protected:
+    void SetUp() override { reset(); }
+    void TearDown() override { reset(); }
+    static void reset() {
+        reset_smbus_state();
+        reset_adapter_discovery_state();
+        reset_port_io_state();
+    }
+};
+
+ItemRecord item(const char* name, int32_t chipCode, int32_t slave) {
+    ItemRecord record;
+    initItemRecord(&record);
+    copy_text(record.name, name);
+    record.chipCode = chipCode;
+    record.slave = slave;
+    return record;
+}
+
+// The monitor at 0x2F is the first chip-code-17 item's (the 0x2D item has
+// another chip code, the 0x2E one comes later); names compare without case.
+TEST_F(Vb7, RegisterTellsWhichNamesTheCpuTemperaturesCarry) {
+    // Renamed names take the table's spelling; the others keep their own.
+    const std::vector<std::string> peci = {"PECI Agent1 Temperature", "PECI AGENT2 Temperature",
+                                           "PECI Agent3 Temperature", "PECI Agent4 Temperature",
+                                           "System Temperature"};
+    const std::vector<std::string> core = {"cpu1 core a temperature", "CPU1 Core B Temperature",
+                                           "CPU2 Core A Temperature", "CPU2 Core B Temperature",
+                                           "System Temperature"};
+    struct Case {
+        const char* register5E;  // as the board file gives it
+        std::vector<std::string> names;
+        std::string read;  // the trace of the SMBus read
+    };
+    const Case cases[] = {
+        {"\"0x03\"", peci, "i2c 0 0x2f read 0x5e -> 0x03"},
+        {"\"0xFB\"", peci, "i2c 0 0x2f read 0x5e -> 0xfb"},
+        {"\"0x01\"", core, "i2c 0 0x2f read 0x5e -> 0x01"},
+        {"\"0x02\"", core, "i2c 0 0x2f read 0x5e -> 0x02"},
+        {R"({"fail": true})", core, "i2c 0 0x2f read 0x5e -> nak"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.register5E);
+        reset();
+        Sandbox sb(std::string(R"({"ports": {"0x1100": {"bytes": "00"}},
+          "smbus": [{"bus": 0, "name": "SMBus I801 adapter at 1100", "devices": [
+            {"address": "0x2F", "registers": {"0x5E": )") +
+                   c.register5E + "}}]}]}");
+        sys().iopl(3);
+        SMB_BASE_IO_ADDR = 0x1100;
+        ASSERT_EQ(1, init_i2c_bus_list());
+        sb.clear_trace();
+
+        SystemRecord system;
+        initSystemSection(&system);
+        system.busType = 3;
+        system.coreTempChipCode = 17;
+        std::vector<ItemRecord> items = {
+            item("cpu1 core a temperature", 19, 0x2D), item("PECI AGENT2 Temperature", 17, 0x2F),
+            item("CPU2 Core A Temperature", 17, 0x2E), item("PECI Agent4 Temperature", 17, 0x2F),
+            item("System Temperature", 17, 0x2F)};
+        revise_senvis_ini_for_VB7(&system, items.data(), int32_t(items.size()));
+
+        std::vector<std::string> names;
+        for (const ItemRecord& record : items) names.push_back(record.name);
+        EXPECT_EQ(c.names, names);
+        std::vector<std::string> i2c;
+        for (const std::string& line : sb.trace())
+            if (line.rfind("i2c ", 0) == 0) i2c.push_back(line);
+        EXPECT_THAT(i2c, ElementsAreArray({std::string("i2c 0 slave 0x2f -> 0"), c.read}));
+    }
+}
+
+}  // namespace
