@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "common/fixed_text.h"
-#include "hw/bank_select.h"
 #include "items/acquisition_detail.h"
 #include "items/conversions.h"
 
@@ -59,56 +58,30 @@ int64_t reference_reading(SystemRecord* system, ItemRecord* items, int32_t itemC
     return 0;
 }
 
-bool bank_check_on(const ItemRecord* item) {
-    return bNeedCheckBankSelectRegister != 0 && hasBankSelectRegister(item) == 1;
-}
-
 }  // namespace
 
 int32_t get_item_readingImpl(SystemRecord* system, ItemRecord* items, int32_t itemCount,
                              ParameterRecord* parameters, int32_t parameterCount,
                              ItemRecord* item, int64_t* value) {
     acq::Acquisition a{system, item, item->offset, item->slave, 0, -1};
-    int32_t attempts = 1;
-    if (bank_check_on(item)) {
-        correctBankSelectRegister(kBankKindReading, 1, system, item, item->offset);
-        attempts = 3;
-    }
-    for (int32_t attempt = 1;; ++attempt) {
+    acq::with_bank_check(kBankKindReading, system, item, item->offset, [&] {
         acq::acquire_reading(a);
-        if (a.status == -1) return -1;
-
-        switch (item->category) {
-            case CAT_VOLTAGE:
-                a.status = VOLTAGEConvert(item->chipCode, item->volFunc, a.raw, value);
-                break;
-            case CAT_FAN: {
-                uint32_t divisor = 1;
-                get_item_divisor(system, item, parameters, parameterCount, &divisor);
-                a.status = FANConvert(a.raw, item->chipCode, divisor, value);
-                break;
-            }
-            case CAT_TEMP:
-                a.status = TEMPConvert(a.raw, value);
-                if (a.raw == 0x7F) *value = 0;  // 127: no sensor on this input
-                break;
-            case CAT_SWITCH: {
-                uint32_t mask = get_item_bitmask(item->paraIndex1, parameters, parameterCount);
-                int64_t ref = reference_reading(system, items, itemCount, parameters,
-                                                parameterCount, item);
-                a.status = SWITCHConvert(a.raw, mask, value, item->activate, item->chipCode, ref);
-                break;
-            }
-            default:
-                fputs("Error: unknown parameter!\n", stderr);
-                a.status = -1;
-                break;
+        if (a.status == -1) return false;
+        if (acq::convert_measurement(a, parameters, parameterCount, 1, value)) {
+            // 127: no sensor on this input (readings only; a limit keeps it).
+            if (item->category == CAT_TEMP && a.raw == 0x7F) *value = 0;
+        } else if (item->category == CAT_SWITCH) {
+            uint32_t mask = get_item_bitmask(item->paraIndex1, parameters, parameterCount);
+            int64_t ref =
+                reference_reading(system, items, itemCount, parameters, parameterCount, item);
+            a.status = SWITCHConvert(static_cast<int32_t>(a.raw), static_cast<int32_t>(mask),
+                                     value, item->activate, item->chipCode, ref);
+        } else {
+            fputs("Error: unknown parameter!\n", stderr);
+            a.status = -1;
         }
-
-        if (!bank_check_on(item)) break;
-        int32_t rewrote = correctBankSelectRegister(kBankKindReading, 0, system, item, item->offset);
-        if (rewrote != 1 || attempt >= attempts) break;
-    }
+        return true;
+    });
     return a.status;
 }
 

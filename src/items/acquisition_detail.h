@@ -8,6 +8,7 @@
 
 #include "config/nocase.h"
 #include "config/records.h"
+#include "hw/bank_select.h"
 #include "items/chip_set.h"
 
 namespace acq {
@@ -36,7 +37,7 @@ const ParameterRecord* find_parameter(std::string_view name, const ParameterReco
 // bank or slave) to read, the raw value and the status so far.
 struct Acquisition {
     SystemRecord* system;
-    const ItemRecord* item;
+    ItemRecord* item;
     int32_t reg;    // the item's offset, or the limit parameter's
     int32_t where;  // bank or slave: the item's, or the limit parameter's
     uint32_t raw;
@@ -70,6 +71,31 @@ void acquire_limit(Acquisition& a);
 // bank select at base+15 keeps bits 5-7 and takes `bank`, then the count's
 // low and high bytes come from base+`lowPort` and the port after it.
 uint32_t ns87427_fan_count(uint32_t base, int32_t bank, uint32_t lowPort);
+
+// Converts the raw value of a fan, voltage or temperature item into `*value`
+// and sets `a.status` to the conversion's status; false (nothing done) for
+// the other categories, which readings and limits treat differently. A fan
+// keeps `divisor` when its divisor cannot be had: 1 for readings, 0 for
+// limits, so that a limit of a chip that needs a divisor fails.
+bool convert_measurement(Acquisition& a, ParameterRecord* parameters, int32_t parameterCount,
+                         uint32_t divisor, int64_t* value);
+
+// Runs `attempt` (which returns false to stop at once) with the bank check
+// around it when it is switched on for the item's chip: the bank select
+// register is put right before, and checked after each attempt; an attempt
+// after which it had to be rewritten is repeated, three attempts at most.
+template <typename Attempt>
+void with_bank_check(int32_t kind, SystemRecord* system, const ItemRecord* item, int32_t offset,
+                     Attempt attempt) {
+    const bool check = bNeedCheckBankSelectRegister != 0 && hasBankSelectRegister(item) == 1;
+    if (check) correctBankSelectRegister(kind, 1, system, item, offset);
+    for (int32_t done = 1;; ++done) {
+        if (!attempt()) return;
+        if (!check) return;
+        const bool rewrote = correctBankSelectRegister(kind, 0, system, item, offset) == 1;
+        if (!rewrote || done >= 3) return;
+    }
+}
 
 // The 13-bit fan count of the NCT7904D: bits 12-5 in `hi`, bits 4-0 in the
 // low five bits of `lo`.

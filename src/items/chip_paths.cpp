@@ -122,7 +122,9 @@ void switch_status_only(Acquisition& a) {
 }
 
 // W83793G: a temperature input in diode mode whose fault bit is set reads
-// 0x80, which the conversion shows as 0 degrees.
+// 0x80, which the conversion shows as 0 degrees. The status is that of the
+// mode (and fault) register reads: the temperature read's own is not looked
+// at, so a chip that answers those but not the input reads 0 degrees.
 void temp_w83793g(Acquisition& a) {
     if (is_smbus(a.item)) smbus_read(a, a.reg, &a.raw);
     uint32_t mode = 0;

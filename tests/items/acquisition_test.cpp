@@ -86,7 +86,6 @@ std::vector<std::string> lines(const Sandbox& sb, std::vector<std::string> prefi
             }
     return kept;
 }
-std::vector<std::string> bus(const Sandbox& sb) { return lines(sb, {"i2c 0 0x", "ipmi "}); }
 
 // One SMBus chip at 0x2D behind the adapter at 0x1100.
 std::string smbus_board(const std::string& registers, const std::string& extra = "") {
@@ -107,66 +106,188 @@ SystemRecord smbus_system() {
     return s;
 }
 
-// ---- the chip paths over SMBus ---------------------------------------------------
+// The bus accesses of the trace: SMBus, IPMI and I/O block (0x800) lines as
+// they stand, and the
+// banked index/data accesses of the chip at 0x295 (bank select 0x4E) as
+// "isa b<bank> <register> -> <value>" (a read) or "... = <value>" (a write).
+std::vector<std::string> accesses(const Sandbox& sb) {
+    std::vector<std::string> kept;
+    std::string index;
+    int bank = 0;
+    for (const std::string& line : sb.trace()) {
+        if (line.rfind("i2c 0 0x", 0) == 0 || line.rfind("ipmi ", 0) == 0 ||
+            line.rfind("inb 0x8", 0) == 0 || line.rfind("outb 0x8", 0) == 0) {
+            kept.push_back(line);
+        } else if (line.rfind("outb 0x295 ", 0) == 0) {
+            index = line.substr(11);
+        } else if (line.rfind("inb 0x296 -> ", 0) == 0 && index != "0x4e") {
+            kept.push_back("isa b" + std::to_string(bank) + " " + index + line.substr(9));
+        } else if (line.rfind("outb 0x296 ", 0) == 0) {
+            if (index == "0x4e")
+                bank = std::stoi(line.substr(11), nullptr, 16) & 7;
+            else
+                kept.push_back("isa b" + std::to_string(bank) + " " + index + " = " +
+                               line.substr(11));
+        }
+    }
+    return kept;
+}
+
+// ---- the chip paths of readings and limits ----------------------------------------
 
 struct PathCase {
     const char* what;
     ItemRecord it;
+    const char* limit;  // the limit parameter, or nullptr for a reading
     int32_t status;
     int64_t value;
     std::vector<std::string> trace;
 };
 
-TEST_F(Acquisition, SmbusChipPathsReadTheirRegistersAndConvert) {
-    const std::string regs = R"("0x20": "0x58", "0x21": "0x02", "0x30": "0x01", "0x31": "0x2C",
-        "0x80": "0x10", "0x81": "0xFC", "0x27": "0x2D", "0x28": "0x7F", "0x42": "0x64",
-        "0xCA": "0x40", "0x1C": "0x30", "0x1D": "0x30", "0x5E": "0x03", "0xD6": "0x20",
-        "0x29": {"fail": true})";
+// Reads the case's item (or its low limit) and checks value, status and trace.
+template <size_t N>
+void check(Sandbox& sb, SystemRecord& system, ParameterRecord (&params)[N], const PathCase& c) {
+    SCOPED_TRACE(c.what);
+    sb.clear_trace();
+    ItemRecord it = c.it;
+    int64_t value = kUntouched;
+    int32_t status = c.limit ? get_item_limit(kLimitLow, &system, c.limit, &it, params, N, &value)
+                             : get_item_readingImpl(&system, &it, 1, params, N, &it, &value);
+    EXPECT_EQ(c.status, status);
+    EXPECT_EQ(c.value, value);
+    EXPECT_THAT(accesses(sb), ElementsAreArray(c.trace));
+}
+
+TEST_F(Acquisition, ChipPathsReadTheirRegistersAndConvert) {
+    // SMBus chip 0x2D, and an LPC chip at 0x295/0x296 (bank select 0x4E).
+    SmbusSandbox sb(smbus_board(R"("0x20": "0x58", "0x21": "0x02", "0x30": "0x01",
+        "0x31": "0x2C", "0x80": "0x10", "0x81": "0xFC", "0x27": "0x2D", "0x28": "0x7F",
+        "0x42": "0x64", "0xCA": "0x40", "0x1C": "0x30", "0x1D": "0x30", "0x5E": "0x03",
+        "0xD6": "0x20", "0x29": {"fail": true}, "0x50": "0x2C", "0x51": "0x01", "0x52": "0x01",
+        "0x53": "0x2C", "0x54": "0x10", "0x55": "0xFC")",
+                                R"("ports": {"0x295": {"index_data": {"data": "0x296",
+        "bank_register": "0x4E", "registers": {"0x4E": "0x80", "0x0D": "0x2C", "0x18": "0x01",
+        "0x80": "0x2C", "0x81": "0x01", "0x10": "0x2C", "0x1B": "0x01", "0x11": "0x02"},
+        "banks": {"1": {"0x3A": "0x10", "0x3B": "0x1C", "0x55": "0x4B"}}}},
+        "0x800": {"bytes":
+          "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 e5 00 00 2c 01 96 00"}}, )"));
+    sys().iopl(3);
+    SystemRecord system = smbus_system();
+    system.busType = BUS_SMBUS | BUS_ISA;
+    system.indexReg = 0x295;
+    system.dataReg = 0x296;
+    ParameterRecord params[] = {
+        param("DIV", 0x2D, 0x47),   param("M40", 0x2D, 0x00, 0x40), param("L2D", 0x2D, 0x50),
+        param("L17", 0x2D, 0x52),   param("L30", 0x2D, 0x54),       param("L127", 0x2D, 0x28),
+        param("L25", 0, 0x10),      param("L28", 1, 0x3A),          param("LT", 1, 0x55),
+        param("L8", 3, 0x800)};
+    const char* isaFan[] = {"isa b0 0x0d -> 0x2c", "isa b0 0x18 -> 0x01", "isa b0 0x80 -> 0x2c",
+                            "isa b0 0x81 -> 0x01"};
     const PathCase cases[] = {
-        {"two-byte count, 5400000 / 0x258", item("F3", CAT_FAN, 3, 1, 0x2D, 0x20, "DIV"), 0, 9000,
-         {"i2c 0 0x2d read 0x20 -> 0x58", "i2c 0 0x2d read 0x21 -> 0x02"}},
-        {"word high/low, 1350000 / 0x12C", item("F17", CAT_FAN, 17, 1, 0x2D, 0x30, "DIV"), 0, 4500,
-         {"i2c 0 0x2d read 0x30 -> 0x01", "i2c 0 0x2d read 0x31 -> 0x2c"}},
+        // Readings.
+        {"two-byte count, 5400000 / 0x258", item("F3", CAT_FAN, 3, 1, 0x2D, 0x20, "DIV"),
+         nullptr, 0, 9000, {"i2c 0 0x2d read 0x20 -> 0x58", "i2c 0 0x2d read 0x21 -> 0x02"}},
+        {"word high/low, 1350000 / 0x12C", item("F17", CAT_FAN, 17, 1, 0x2D, 0x30, "DIV"),
+         nullptr, 0, 4500, {"i2c 0 0x2d read 0x30 -> 0x01", "i2c 0 0x2d read 0x31 -> 0x2c"}},
         {"NCT7904D 13-bit count 16*32+28 = 540", item("F30", CAT_FAN, 30, 1, 0x2D, 0x80, "DIV"),
-         0, 2500,
+         nullptr, 0, 2500,
          {"i2c 0 0x2d write 0xff 0x00 -> 0", "i2c 0 0x2d read 0x80 -> 0x10",
           "i2c 0 0x2d read 0x81 -> 0xfc"}},
-        {"general temperature", item("T0", CAT_TEMP, 0, 1, 0x2D, 0x27), 0, 45,
+        // NS87427 block at 0x800: the bank select at 0x80F keeps bits 5-7.
+        {"NS87427 fan in bank 2, 5400000 / 0x12C", item("F8", CAT_FAN, 8, 2, 2, 0x800, "DIV"),
+         nullptr, 0, 18000,
+         {"inb 0x80f -> 0xe5", "outb 0x80f 0xe2", "inb 0x812 -> 0x2c", "inb 0x813 -> 0x01"}},
+        {"IT8720F fan 1: high byte 11 further on, 675000 / 0x12C",
+         item("F25", CAT_FAN, 25, 2, 0, 0x0D, "DIV"), nullptr, 0, 2250, {isaFan[0], isaFan[1]}},
+        {"IT8720F other fan: high byte next", item("F25", CAT_FAN, 25, 2, 0, 0x80, "DIV"),
+         nullptr, 0, 2250, {isaFan[2], isaFan[3]}},
+        {"general temperature", item("T0", CAT_TEMP, 0, 1, 0x2D, 0x27), nullptr, 0, 45,
          {"i2c 0 0x2d read 0x27 -> 0x2d"}},
-        {"127 reads 0", item("T0", CAT_TEMP, 0, 1, 0x2D, 0x28), 0, 0,
+        {"127 reads 0", item("T0", CAT_TEMP, 0, 1, 0x2D, 0x28), nullptr, 0, 0,
          {"i2c 0 0x2d read 0x28 -> 0x7f"}},
         {"NCT7904D voltage selects bank 0 first, 100 * 48 mV",
-         item("V30", CAT_VOLTAGE, 30, 1, 0x2D, 0x42), 0, 4800,
+         item("V30", CAT_VOLTAGE, 30, 1, 0x2D, 0x42), nullptr, 0, 4800,
          {"i2c 0 0x2d write 0xff 0x00 -> 0", "i2c 0 0x2d read 0x42 -> 0x64"}},
-        {"NCT7904D status register, bit 6 asserted", item("S30", CAT_SWITCH, 30, 1, 0x2D, 0, "M40"),
-         0, 1, {"i2c 0 0x2d write 0xff 0x00 -> 0", "i2c 0 0x2d read 0xca -> 0x40"}},
+        {"NCT7904D status register, bit 6 asserted",
+         item("S30", CAT_SWITCH, 30, 1, 0x2D, 0, "M40"), nullptr, 0, 1,
+         {"i2c 0 0x2d write 0xff 0x00 -> 0", "i2c 0 0x2d read 0xca -> 0x40"}},
         {"W83793G diode fault on 0x1D (bit 5) reads 0",
-         item("T17", CAT_TEMP, 17, 1, 0x2D, 0x1D), 0, 0,
+         item("T17", CAT_TEMP, 17, 1, 0x2D, 0x1D), nullptr, 0, 0,
          {"i2c 0 0x2d read 0x1d -> 0x30", "i2c 0 0x2d read 0x5e -> 0x03",
           "i2c 0 0x2d read 0xd6 -> 0x20"}},
-        {"W83793G 0x1C: bit 4 clear, 48 degrees", item("T17", CAT_TEMP, 17, 1, 0x2D, 0x1C), 0, 48,
+        {"W83793G 0x1C: bit 4 clear, 48 degrees", item("T17", CAT_TEMP, 17, 1, 0x2D, 0x1C),
+         nullptr, 0, 48,
          {"i2c 0 0x2d read 0x1c -> 0x30", "i2c 0 0x2d read 0x5e -> 0x03",
           "i2c 0 0x2d read 0xd6 -> 0x20"}},
-        {"status-only switch: no access", item("S27", CAT_SWITCH, 27, 1, 0x2D, 0x60), 0, 0, {}},
+        // The status is the mode and fault reads': the temperature read's own
+        // is not looked at, and the value read so far (nothing: 0) converts.
+        {"W83793G temperature register unanswered", item("T17", CAT_TEMP, 17, 1, 0x2D, 0x29),
+         nullptr, 0, 0,
+         {"i2c 0 0x2d read 0x29 -> nak", "i2c 0 0x2d read 0x5e -> 0x03",
+          "i2c 0 0x2d read 0xd6 -> 0x20"}},
+        {"status-only switch: no access", item("S27", CAT_SWITCH, 27, 1, 0x2D, 0x60), nullptr, 0,
+         0, {}},
         {"SMBus-only fan on an ISA item: nothing read", item("F3", CAT_FAN, 3, 2, 0x2D, 0x20),
-         -1, kUntouched, {}},
-        {"BMC-kept value without a BMC", item("X34", CAT_TEMP, 34, 1, 0x2D, 0x05), -1,
+         nullptr, -1, kUntouched, {}},
+        {"GPU temperature without bus bit 3: nothing read", item("G", CAT_TEMP, 26, 1, 0x2D, 0),
+         nullptr, -1, kUntouched, {}},
+        {"BMC-kept value without a BMC", item("X34", CAT_TEMP, 34, 1, 0x2D, 0x05), nullptr, -1,
          kUntouched, {}},
-        {"transport failure leaves the value", item("T0", CAT_TEMP, 0, 1, 0x2D, 0x29), -1,
-         kUntouched, {"i2c 0 0x2d read 0x29 -> nak"}},
+        {"transport failure leaves the value", item("T0", CAT_TEMP, 0, 1, 0x2D, 0x29), nullptr,
+         -1, kUntouched, {"i2c 0 0x2d read 0x29 -> nak"}},
+        // Limits: the parameter's register, bank or slave.
+        {"two-byte limit count, 5400000 / 0x12C", item("F9", CAT_FAN, 9, 1, 0x2D, 0x20, "DIV"),
+         "L2D", 0, 18000, {"i2c 0 0x2d read 0x50 -> 0x2c", "i2c 0 0x2d read 0x51 -> 0x01"}},
+        {"chip 16 limit is one byte: 5400000 / 0x2C",
+         item("F16", CAT_FAN, 16, 1, 0x2D, 0x20, "DIV"),
+         "L2D", 0, 122727, {"i2c 0 0x2d read 0x50 -> 0x2c"}},
+        {"word limit, 1350000 / 0x12C", item("F17", CAT_FAN, 17, 1, 0x2D, 0x30, "DIV"), "L17",
+         0, 4500, {"i2c 0 0x2d read 0x52 -> 0x01", "i2c 0 0x2d read 0x53 -> 0x2c"}},
+        // Bank 1 is selected on the item's own chip (0x2E: no answer).
+        {"NCT7904D limit in bank 1", item("F30", CAT_FAN, 30, 1, 0x2E, 0x80, "DIV"), "L30", 0,
+         2500,
+         {"i2c 0 0x2e write 0xff 0x01 -> nak", "i2c 0 0x2d read 0x54 -> 0x10",
+          "i2c 0 0x2d read 0x55 -> 0xfc"}},
+        {"NS87427 limit in the parameter's bank 3, 5400000 / 0x96",
+         item("F8", CAT_FAN, 8, 2, 2, 0x800, "DIV"), "L8", 0, 36000,
+         {"inb 0x80f -> 0xe2", "outb 0x80f 0xe3", "inb 0x814 -> 0x96", "inb 0x815 -> 0x00"}},
+        {"IT8720F fan 1 limit: high byte 11 further on",
+         item("F25", CAT_FAN, 25, 2, 0, 0x0D, "DIV"), "L25", 0, 2250,
+         {"isa b0 0x10 -> 0x2c", "isa b0 0x1b -> 0x01"}},
+        {"IT8720F other fan limit: 675000 / 0x22C", item("F25", CAT_FAN, 25, 2, 0, 0x80, "DIV"),
+         "L25", 0, 1214, {"isa b0 0x10 -> 0x2c", "isa b0 0x11 -> 0x02"}},
+        {"NCT6776F 13-bit limit count, 1350000 / 540",
+         item("F28", CAT_FAN, 28, 2, 0, 0x30, "DIV"), "L28", 0, 2500,
+         {"isa b1 0x3a -> 0x10", "isa b1 0x3b -> 0x1c"}},
+        {"general ISA limit in the parameter's bank", item("T19", CAT_TEMP, 19, 2, 0, 0x27),
+         "LT", 0, 75, {"isa b1 0x55 -> 0x4b"}},
+        {"NCT6776F temperature outside bank 7: general", item("T28", CAT_TEMP, 28, 2, 1, 0x27),
+         "LT", 0, 75, {"isa b1 0x55 -> 0x4b"}},
+        {"NCT6776F bank 7 temperature: 95 without a read", item("T28", CAT_TEMP, 28, 2, 7, 0x27),
+         "LT", 0, 95, {}},
+        {"no 127 rule for limits", item("T0", CAT_TEMP, 0, 1, 0x2D, 0x27), "L127", 0, 127,
+         {"i2c 0 0x2d read 0x28 -> 0x7f"}},
+        {"switch limit: read, not converted", item("S", CAT_SWITCH, 0, 1, 0x2D, 0), "L127", 0,
+         kUntouched, {"i2c 0 0x2d read 0x28 -> 0x7f"}},
     };
-    for (const PathCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        reset_smbus_state();
-        SmbusSandbox sb(smbus_board(regs));
-        SystemRecord sys = smbus_system();
-        ParameterRecord params[] = {param("DIV", 0x2D, 0x47), param("M40", 0x2D, 0x00, 0x40)};
-        ItemRecord it = c.it;
-        int64_t value = kUntouched;
-        EXPECT_EQ(c.status, get_item_readingImpl(&sys, &it, 1, params, 2, &it, &value));
-        EXPECT_EQ(c.value, value);
-        EXPECT_THAT(bus(sb), ElementsAreArray(c.trace));
-    }
+    for (const PathCase& c : cases) check(sb, system, params, c);
+}
+
+TEST_F(Acquisition, LimitFailures) {
+    SmbusSandbox sb(smbus_board(R"("0x3A": "0x3C")"));
+    SystemRecord sys = smbus_system();
+    ParameterRecord params[] = {param("TLO", 0x2D, 0x3A)};
+    OutputCapture out;
+    int64_t value = kUntouched;
+    ItemRecord temp = item("T0", CAT_TEMP, 0, 1, 0x2D, 0x27, "THI", "TLO");
+    EXPECT_EQ(-1, get_item_limit(kLimitLow, &sys, "NOPE", &temp, params, 1, &value));
+    EXPECT_EQ(kUntouched, value);
+    // A fan limit of a divisor chip without its divisor: divisor 0 fails.
+    ItemRecord fan = item("F1", CAT_FAN, 1, 1, 0x2D, 0x28, "NODIV", "TLO");
+    EXPECT_EQ(-1, get_item_limit(kLimitLow, &sys, "tlo", &fan, params, 1, &value));
+    EXPECT_EQ(0, value);
+    EXPECT_EQ("Error: Parameter is not found.\n", out.err());
+    EXPECT_EQ("Error: Cannot get the divisor 'NODIV'!\n", out.out());
 }
 
 // ---- BMC paths ----------------------------------------------------------------------
@@ -177,84 +298,47 @@ TEST_F(Acquisition, BmcPathsAndTheirFallback) {
                  "buses": {"0x05": [{"address": "0x2D", "registers": {"0x24": "0x33"}}]},
                  "responses": {
                  "30/90 5a 00 80 01": "00 10", "30/90 5a 00 81 01": "00 fc",
-                 "30/93 01": "00 ff", "30/95": "00 2a"}}, )"));
+                 "30/90 5a 01 54 01": "00 11", "30/90 5a 01 55 01": "00 1f",
+                 "30/90 5a 01 39 01": "00 50", "30/70 50 4d 00": "00 48",
+                 "30/70 50 4d 01": "00 5a", "30/93 01": "00 ff", "30/95": "00 2a"}}, )"));
     {
         OutputCapture quiet;
         ASSERT_EQ(0, IpmiInit());
     }
     SystemRecord sys = smbus_system();
-    struct Case {
-        ItemRecord it;
-        int64_t value;
-        std::vector<std::string> trace;
-    } cases[] = {
+    ParameterRecord params[] = {param("DIV", 0x2D, 0x47), param("L30", 0x2D, 0x54),
+                                param("L32", 0x2D, 0x39), param("LGPU", 0x4D, 0x01)};
+    const PathCase cases[] = {
         // 16 * 32 + 28 = 540 from the BMC: 1350000 / 540.
-        {item("F30", CAT_FAN, 30, 1, 0x2D, 0x80, "DIV"), 2500,
+        {"NCT7904D fan from the BMC", item("F30", CAT_FAN, 30, 1, 0x2D, 0x80, "DIV"), nullptr, 0,
+         2500,
          {"ipmi openipmi 30/90 5a 00 80 01 -> 00 10", "ipmi openipmi 30/90 5a 00 81 01 -> 00 fc"}},
         // Agent (0x02 & 0x0F) >> 1 = 1 is not there: 0xFF shows as 0.
-        {item("T32", CAT_TEMP, 32, 1, 0x2D, 0x02), 0, {"ipmi openipmi 30/93 01 -> 00 ff"}},
+        {"PECI agent missing", item("T32", CAT_TEMP, 32, 1, 0x2D, 0x02), nullptr, 0, 0,
+         {"ipmi openipmi 30/93 01 -> 00 ff"}},
         // No PECI agent 2: the chip is read over the SMBus, which the BMC
         // carries (Master Write-Read on its private bus).
-        {item("T32", CAT_TEMP, 32, 1, 0x2D, 0x24), 0x33,
+        {"PECI refused: the chip", item("T32", CAT_TEMP, 32, 1, 0x2D, 0x24), nullptr, 0, 0x33,
          {"ipmi openipmi 30/93 02 -> c1", "ipmi openipmi 06/52 05 5a 01 24 -> 00 33"}},
-        {item("X34", CAT_TEMP, 34, 1, 0x2D, 0x05), 42, {"ipmi openipmi 30/95 -> 00 2a"}},
+        {"BMC-kept value", item("X34", CAT_TEMP, 34, 1, 0x2D, 0x05), nullptr, 0, 42,
+         {"ipmi openipmi 30/95 -> 00 2a"}},
+        {"GPU temperature", item("G", CAT_TEMP, 26, 8, 0x4D, 0x00), nullptr, 0, 72,
+         {"ipmi openipmi 30/70 50 4d 00 -> 00 48"}},
+        // Limits: bank 1 of the BMC's NCT7904D; 17 * 32 + 31 = 575.
+        {"NCT7904D fan limit from the BMC", item("F30", CAT_FAN, 30, 1, 0x2D, 0x80, "DIV"),
+         "L30", 0, 2347,
+         {"ipmi openipmi 30/90 5a 01 54 01 -> 00 11", "ipmi openipmi 30/90 5a 01 55 01 -> 00 1f"}},
+        {"chip 32 limit through 30/90 bank 1", item("T32", CAT_TEMP, 32, 1, 0x2D, 0x02), "L32",
+         0, 80, {"ipmi openipmi 30/90 5a 01 39 01 -> 00 50"}},
+        {"BMC-kept limit", item("X34", CAT_TEMP, 34, 1, 0x2D, 0x05), "L32", 0, 42,
+         {"ipmi openipmi 30/95 -> 00 2a"}},
+        {"GPU limit", item("G", CAT_TEMP, 35, 8, 0x4D, 0x00), "LGPU", 0, 90,
+         {"ipmi openipmi 30/70 50 4d 01 -> 00 5a"}},
     };
-    for (Case& c : cases) {
-        SCOPED_TRACE(c.it.name);
-        sb.clear_trace();
-        ParameterRecord params[] = {param("DIV", 0x2D, 0x47)};
-        int64_t value = kUntouched;
-        EXPECT_EQ(0, get_item_readingImpl(&sys, &c.it, 1, params, 1, &c.it, &value));
-        EXPECT_EQ(c.value, value);
-        EXPECT_THAT(bus(sb), ElementsAreArray(c.trace));
-    }
+    for (const PathCase& c : cases) check(sb, sys, params, c);
 }
 
 // ---- ISA and port paths ----------------------------------------------------------
-
-TEST_F(Acquisition, It8720fFanHighByteRegister) {
-    Sandbox sb(R"({"ports": {"0x295": {"index_data": {"data": "0x296", "registers": {
-        "0x0D": "0x2C", "0x18": "0x01", "0x80": "0x2C", "0x81": "0x01"}}}}})");
-    sys().iopl(3);
-    SystemRecord system{};
-    system.busType = BUS_ISA;
-    system.indexReg = 0x295;
-    system.dataReg = 0x296;
-    ParameterRecord params[] = {param("DIV", 0, 0x47)};
-    for (int32_t offset : {0x0D, 0x80}) {
-        sb.clear_trace();
-        ItemRecord it = item("F25", CAT_FAN, 25, BUS_ISA, 0, offset, "DIV");
-        int64_t value = kUntouched;
-        EXPECT_EQ(0, get_item_readingImpl(&system, &it, 1, params, 1, &it, &value));
-        EXPECT_EQ(2250, value);  // 675000 / 0x12C
-        std::vector<std::string> selected;
-        for (const std::string& line : lines(sb, {"outb 0x295 "}))
-            if (line != "outb 0x295 0x4e") selected.push_back(line);
-        EXPECT_THAT(selected, ElementsAre(offset == 0x0D ? "outb 0x295 0x0d" : "outb 0x295 0x80",
-                                          offset == 0x0D ? "outb 0x295 0x18" : "outb 0x295 0x81"));
-    }
-}
-
-TEST_F(Acquisition, Ns87427FanSelectsItsBankInTheIoBlock) {
-    // Block at 0x290: 0x29F holds 0xE5, counts at 0x2A2/0x2A3 (readings) and
-    // 0x2A4/0x2A5 (limits).
-    Sandbox sb(R"({"ports": {"0x290": {"bytes":
-        "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 e5 00 00 2c 01 96 00"}}})");
-    sys().iopl(3);
-    sb.clear_trace();
-    SystemRecord system{};
-    ItemRecord it = item("F8", CAT_FAN, 8, BUS_ISA, 2, 0x290, "DIV", "LIM");
-    ParameterRecord params[] = {param("DIV", 0, 0), param("LIM", 3, 0x290)};
-    int64_t value = kUntouched;
-    EXPECT_EQ(0, get_item_readingImpl(&system, &it, 1, params, 2, &it, &value));
-    EXPECT_EQ(18000, value);  // 5400000 / 0x12C
-    EXPECT_EQ(0, get_item_limit(kLimitLow, &system, "LIM", &it, params, 2, &value));
-    EXPECT_EQ(36000, value);  // 5400000 / 0x96
-    EXPECT_THAT(sb.trace(),
-                ElementsAre("inb 0x29f -> 0xe5", "outb 0x29f 0xe2", "inb 0x2a2 -> 0x2c",
-                            "inb 0x2a3 -> 0x01", "inb 0x29f -> 0xe2", "outb 0x29f 0xe3",
-                            "inb 0x2a4 -> 0x96", "inb 0x2a5 -> 0x00"));
-}
 
 TEST_F(Acquisition, Nct6776fTemperatureFromTheBmcOnlyWhenItOwnsTheChip) {
     // PECI agent (0x19 - 0x17) >> 1 = 1 reads 0x37; the local chip 0x24.
@@ -286,38 +370,6 @@ TEST_F(Acquisition, Nct6776fTemperatureFromTheBmcOnlyWhenItOwnsTheChip) {
     }
 }
 
-// ---- limits ---------------------------------------------------------------------
-
-TEST_F(Acquisition, LimitRules) {
-    SmbusSandbox sb(smbus_board(R"("0x39": "0x7F", "0x3A": "0x3C")"));
-    SystemRecord sys = smbus_system();
-    ParameterRecord params[] = {param("THI", 0x2D, 0x39), param("TLO", 0x2D, 0x3A)};
-    ItemRecord temp = item("T0", CAT_TEMP, 0, 1, 0x2D, 0x27, "THI", "TLO");
-    int64_t value = kUntouched;
-    // No 127 rule for limits.
-    EXPECT_EQ(0, get_item_limit(kLimitHigh, &sys, "thi", &temp, params, 2, &value));
-    EXPECT_EQ(127, value);
-    // An NCT6776F temperature in bank 7: 95 without any access.
-    sb.clear_trace();
-    for (int32_t chip : {28, 33}) {
-        ItemRecord nct = item("T", CAT_TEMP, chip, BUS_ISA, 7, 0x27);
-        value = kUntouched;
-        EXPECT_EQ(0, get_item_limit(kLimitHigh, &sys, "THI", &nct, params, 2, &value));
-        EXPECT_EQ(95, value);
-    }
-    EXPECT_THAT(sb.trace(), IsEmpty());
-
-    OutputCapture out;
-    value = kUntouched;
-    EXPECT_EQ(-1, get_item_limit(kLimitLow, &sys, "NOPE", &temp, params, 2, &value));
-    EXPECT_EQ(kUntouched, value);
-    // A fan limit of a divisor chip without its divisor: divisor 0 fails.
-    ItemRecord fan = item("F1", CAT_FAN, 1, 1, 0x2D, 0x28, "NODIV", "TLO");
-    EXPECT_EQ(-1, get_item_limit(kLimitLow, &sys, "TLO", &fan, params, 2, &value));
-    EXPECT_EQ("Error: Parameter is not found.\n", out.err());
-    EXPECT_EQ("Error: Cannot get the divisor 'NODIV'!\n", out.out());
-}
-
 // ---- retries against the limits --------------------------------------------------
 
 TEST_F(Acquisition, VoltageOutsideItsLimitsIsReadThreeTimes) {
@@ -346,7 +398,7 @@ TEST_F(Acquisition, VoltageOutsideItsLimitsIsReadThreeTimes) {
         int64_t value = kUntouched;
         EXPECT_EQ(0, get_item_reading(&sys, &it, 1, params, 2, &it, &value));
         EXPECT_EQ(c.mv, value);
-        EXPECT_THAT(bus(sb), ElementsAreArray(c.trace));
+        EXPECT_THAT(accesses(sb), ElementsAreArray(c.trace));
     }
 }
 
@@ -442,8 +494,39 @@ TEST_F(Acquisition, BankCheckAroundAReading) {
         int64_t value = kUntouched;
         EXPECT_EQ(0, get_item_readingImpl(&sys, &it, 1, nullptr, 0, &it, &value));
         EXPECT_EQ(40, value);
-        EXPECT_THAT(bus(sb), ElementsAreArray(c.trace));
+        EXPECT_THAT(accesses(sb), ElementsAreArray(c.trace));
     }
+}
+
+TEST_F(Acquisition, BankCheckGivesUpAfterThreeAttempts) {
+    // The BMC proxies the LPC chip (a Winbond BMC) and answers every read of
+    // the bank select register 0x4E with bank 1: the check rewrites it after
+    // each attempt, and the third attempt is the last.
+    Sandbox sb(R"({"clock": {"virtual": true}, "bmc": {"interface": "openipmi",
+        "guid": "35 30 30 31 51 4b 00 00 00 00 00 00 00 00 00 00", "responses": {
+        "30/2c 01 00 4e": "00 81", "30/2c 00 00 4e 80": "00", "30/2c 01 00 27": "00 2d"}}})");
+    {
+        OutputCapture quiet;
+        ASSERT_EQ(0, IpmiInit());
+    }
+    ASSERT_EQ(1, bOBWinbondIPMI);
+    sb.clear_trace();
+    bNeedCheckBankSelectRegister = 1;
+    SystemRecord system{};
+    system.busType = BUS_ISA;
+    ItemRecord it = item("T2", CAT_TEMP, 2, BUS_ISA, 0, 0x27);
+    int64_t value = kUntouched;
+    EXPECT_EQ(0, get_item_readingImpl(&system, &it, 1, nullptr, 0, &it, &value));
+    EXPECT_EQ(45, value);
+    const std::vector<std::string> check = {"ipmi openipmi 30/2c 01 00 4e -> 00 81",
+                                            "ipmi openipmi 30/2c 00 00 4e 80 -> 00"};
+    const std::string read = "ipmi openipmi 30/2c 01 00 27 -> 00 2d";
+    std::vector<std::string> expected = check;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        expected.push_back(read);
+        expected.insert(expected.end(), check.begin(), check.end());
+    }
+    EXPECT_THAT(accesses(sb), ElementsAreArray(expected));
 }
 
 // ---- divisor, mask, range, status -------------------------------------------------
@@ -456,7 +539,7 @@ TEST_F(Acquisition, DivisorRules) {
     ItemRecord fixed = item("F3", CAT_FAN, 3, 1, 0x2D, 0, "DIVISOR1");
     EXPECT_EQ(0, get_item_divisor(&sys, &fixed, params, 2, &divisor));
     EXPECT_EQ(1u, divisor);
-    EXPECT_THAT(bus(sb), IsEmpty());
+    EXPECT_THAT(accesses(sb), IsEmpty());
     // Field 0x30 of 0x90 is 1: divisor 2 (mask's low 8 bits only).
     ItemRecord fan = item("F1", CAT_FAN, 1, 1, 0x2D, 0, "divisor1");
     EXPECT_EQ(0, get_item_divisor(&sys, &fan, params, 2, &divisor));
@@ -515,37 +598,31 @@ TEST_F(Acquisition, RangeOfAnItem) {
 }
 
 TEST(IsNormalReading, SignedHalvesAndStrictLimits) {
-    struct Case {
+    // {category, reading, high, low, thermal text or nullptr, normal}
+    const struct {
         int32_t category;
         int64_t reading, high, low;
-        const char* text;  // thermal text, or nullptr
+        const char* text;
         int32_t normal;
     } cases[] = {
-        {CAT_FAN, 0, 0, 0, nullptr, 0},         // stopped fan at limit 0
-        {CAT_FAN, 1, 0, 0, nullptr, 1},
-        {CAT_VOLTAGE, 3300, 3300, 3000, nullptr, 0},
-        {CAT_VOLTAGE, 3299, 3300, 3000, nullptr, 1},
-        {CAT_VOLTAGE, 3000, 3300, 3000, nullptr, 0},
-        {CAT_TEMP, 60, 60, 0, nullptr, 0},
-        {CAT_TEMP, 59, 60, 0, nullptr, 1},
-        {CAT_TEMP, 30, 60, 0, "overheat", 0},
-        {CAT_TEMP, 30, 60, 0, "High", 1},
-        {CAT_TEMP, 0xFFFFFFFFll, 60, 0, nullptr, 1},  // -1 degree in the low half
+        {CAT_FAN, 0, 0, 0, nullptr, 0},  // a stopped fan at limit 0
+        {CAT_FAN, 1, 0, 0, nullptr, 1},  {CAT_VOLTAGE, 3300, 3300, 3000, nullptr, 0},
+        {CAT_VOLTAGE, 3299, 3300, 3000, nullptr, 1}, {CAT_VOLTAGE, 3000, 3300, 3000, nullptr, 0},
+        {CAT_TEMP, 60, 60, 0, nullptr, 0}, {CAT_TEMP, 59, 60, 0, nullptr, 1},
+        {CAT_TEMP, 30, 60, 0, "overheat", 0}, {CAT_TEMP, 30, 60, 0, "High", 1},
+        {CAT_TEMP, 0xFFFFFFFFll, 60, 0, nullptr, 1},        // -1 degree in the low half
         {CAT_TEMP, 0x100000000ll + 70, 60, 0, nullptr, 0},  // upper half ignored
-        {CAT_SWITCH, 0, 0, 0, nullptr, 1},
-        {CAT_SWITCH, 2, 0, 0, nullptr, 0},
+        {CAT_SWITCH, 0, 0, 0, nullptr, 1}, {CAT_SWITCH, 2, 0, 0, nullptr, 0},
         {CAT_DRIVE, 0, 10, -10, nullptr, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ItemDisplay d{};
         d.category = c.category;
         d.reading = c.reading;
         d.highLimit = c.high;
         d.lowLimit = c.low;
-        if (c.text) {
-            d.hasThermalText = 1;
-            copy_text(d.thermalText, c.text);
-        }
+        d.hasThermalText = c.text != nullptr;
+        if (c.text) copy_text(d.thermalText, c.text);
         EXPECT_EQ(c.normal, isNormalReading(&d)) << c.category << " " << c.reading;
     }
 }

@@ -90,24 +90,16 @@ std::vector<std::string> tail(const Sandbox& sb, size_t n) {
     return lines;
 }
 
-// ISA bank-1 register accesses through the bank select register 0x4E (0x80).
-std::vector<std::string> isa_read(const char* reg, const char* value) {
-    return {"outb 0x295 0x4e",
-            "inb 0x296 -> 0x80",
-            "outb 0x296 0x81",
+// A bank-1 register access through the bank select register 0x4E (0x80):
+// a read of `value`, or with `write` the write of `value`.
+std::vector<std::string> isa(const char* reg, const char* value, bool write = false) {
+    return {"outb 0x295 0x4e", "inb 0x296 -> 0x80", "outb 0x296 0x81",
             std::string("outb 0x295 ") + reg,
-            std::string("inb 0x296 -> ") + value,
-            "outb 0x295 0x4e",
-            "outb 0x296 0x80"};
+            (write ? std::string("outb 0x296 ") : std::string("inb 0x296 -> ")) + value,
+            "outb 0x295 0x4e", "outb 0x296 0x80"};
 }
 std::vector<std::string> isa_write(const char* reg, const char* value) {
-    return {"outb 0x295 0x4e",
-            "inb 0x296 -> 0x80",
-            "outb 0x296 0x81",
-            std::string("outb 0x295 ") + reg,
-            std::string("outb 0x296 ") + value,
-            "outb 0x295 0x4e",
-            "outb 0x296 0x80"};
+    return isa(reg, value, true);
 }
 std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -127,18 +119,13 @@ TEST_F(Intrusion, SetBitsOnEachBus) {
         int32_t slave;
         std::vector<std::string> trace;
     };
+    const std::vector<std::string> smbus = {
+        "open /dev/i2c-0 -> fd", "i2c 0 slave 0x2d -> 0", "i2c 0 0x2d read 0x40 -> 0x11",
+        "i2c 0 slave-force 0x2d -> 0", "i2c 0 0x2d write 0x40 0x91 -> 0"};
     const Row rows[] = {
-        {"ISA, bank = slave", 2, 1, isa_read("0x40", "0x11") + isa_write("0x40", "0x91")},
-        {"SMBus, bit 0",
-         1,
-         0x2D,
-         {"open /dev/i2c-0 -> fd", "i2c 0 slave 0x2d -> 0", "i2c 0 0x2d read 0x40 -> 0x11",
-          "i2c 0 slave-force 0x2d -> 0", "i2c 0 0x2d write 0x40 0x91 -> 0"}},
-        {"SMBus wins over ISA",
-         3,
-         0x2D,
-         {"open /dev/i2c-0 -> fd", "i2c 0 slave 0x2d -> 0", "i2c 0 0x2d read 0x40 -> 0x11",
-          "i2c 0 slave-force 0x2d -> 0", "i2c 0 0x2d write 0x40 0x91 -> 0"}},
+        {"ISA, bank = slave", 2, 1, isa("0x40", "0x11") + isa_write("0x40", "0x91")},
+        {"SMBus, bit 0", 1, 0x2D, smbus},
+        {"SMBus wins over ISA", 3, 0x2D, smbus},
         {"neither bus", 4, 1, {}},
     };
     for (const Row& row : rows) {
@@ -168,7 +155,7 @@ TEST_F(Intrusion, PulseSetsThenClearsTheMaskBits) {
           "i2c 0 slave-force 0x2d -> 0", "i2c 0 0x2d write 0x13 0x41 -> 0",
           "i2c 0 slave-force 0x2d -> 0", "i2c 0 0x2d write 0x13 0x01 -> 0"}},
         {"ISA", 2, 2, 0,
-         isa_read("0x13", "0x41") + isa_write("0x13", "0x41") + isa_write("0x13", "0x01")},
+         isa("0x13", "0x41") + isa_write("0x13", "0x41") + isa_write("0x13", "0x01")},
         {"ISA item, system without ISA", 2, 1, -1, {}},
         {"no bus", 0, 2, -1, {}},
     };
@@ -335,13 +322,13 @@ TEST_F(Intrusion, ResetByChipCodeThenStatusReread) {
         const char* sioId;
         std::vector<std::string> tail;  // the clear (if any) and the re-read
     };
-    const auto reread = isa_read("0x42", "0x10");
+    const auto reread = isa("0x42", "0x10");
     const Row rows[] = {
         // The reading ends with the low limit (0x40) and the value (0x42).
         {"not intruded: nothing cleared", 0, "0x00", "0x52, 0x41",
-         isa_read("0x40", "0x11") + isa_read("0x42", "0x00") + isa_read("0x42", "0x00")},
+         isa("0x40", "0x11") + isa("0x42", "0x00") + isa("0x42", "0x00")},
         {"chip 0 sets the bits", 0, "0x10", "0x52, 0x41",
-         isa_read("0x40", "0x11") + isa_write("0x40", "0x91") + reread},
+         isa("0x40", "0x11") + isa_write("0x40", "0x91") + reread},
         {"chip 1, device 0x5241: configuration space", 1, "0x10", "0x52, 0x41",
          std::vector<std::string>{"outb 0x2e 0x21", "inb 0x2f -> 0x41", "outb 0x2e 0xaa"} +
              sio_enter("0x0a") +
@@ -351,9 +338,9 @@ TEST_F(Intrusion, ResetByChipCodeThenStatusReread) {
              reread},
         {"chip 1, other device: monitor register", 1, "0x10", "0x52, 0x39",
          std::vector<std::string>{"outb 0x2e 0x21", "inb 0x2f -> 0x39", "outb 0x2e 0xaa"} +
-             isa_read("0x40", "0x11") + isa_write("0x40", "0x91") + reread},
+             isa("0x40", "0x11") + isa_write("0x40", "0x91") + reread},
         {"chip 22 pulses", 22, "0x10", "0x52, 0x41",
-         isa_read("0x40", "0x11") + isa_write("0x40", "0x91") + isa_write("0x40", "0x11") + reread},
+         isa("0x40", "0x11") + isa_write("0x40", "0x91") + isa_write("0x40", "0x11") + reread},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -370,38 +357,42 @@ TEST_F(Intrusion, ResetByChipCodeThenStatusReread) {
     }
 }
 
-TEST_F(Intrusion, Chip17MovesToTheSmbusForGood) {
-    Sandbox sb(board("", "0x52, 0x41", R"("0x42": "0x10", "0x40": "0x01")"));
-    start(sb);
-    ResetSetup s = isa_switch(17, 1);
-    s.item.slave = 0x2D;
-    s.parameters[0].slave = 0x2D;
-    s.parameters[1].slave = 0x2D;
-    OutputCapture output;
-    EXPECT_EQ(0, s.run());
-    EXPECT_EQ("Done.\n", output.out());
-    EXPECT_EQ(8, s.item.busType);
-    // Set bits with bus type 1, then the status read twice with bus type 8.
-    EXPECT_THAT(tail(sb, 8),
-                ElementsAreArray({"i2c 0 slave 0x2d -> 0", "i2c 0 0x2d read 0x40 -> 0x01",
-                                  "i2c 0 slave-force 0x2d -> 0", "i2c 0 0x2d write 0x40 0x81 -> 0",
-                                  "i2c 0 slave 0x2d -> 0", "i2c 0 0x2d read 0x42 -> 0x10",
-                                  "i2c 0 slave 0x2d -> 0", "i2c 0 0x2d read 0x42 -> 0x10"}));
-}
-
-TEST_F(Intrusion, NsBlockRereadsThroughItsBankPort) {
-    Sandbox sb(board());
-    start(sb);
-    ResetSetup s = isa_switch(8);
-    s.item.slave = 3;
-    s.item.offset = 0x800;
-    s.parameters[0] = {"SW1A", 0, 0x800, 0x04};  // port 0x80C holds 0x05
-    s.parameters[1] = {"SW1C", 0, 0x800, 0x40};
-    OutputCapture output;
-    EXPECT_EQ(0, s.run());
-    EXPECT_EQ("Done.\n", output.out());
-    EXPECT_THAT(tail(sb, 4), ElementsAreArray({"inb 0x80c -> 0x05", "outb 0x80c 0x45",
-                                               "outb 0x80f 0x03", "inb 0x80c -> 0x45"}));
+TEST_F(Intrusion, SmbusAndIoBlockItems) {
+    // Chip 17: set bits with bus type 1, then the status read twice with bus
+    // type 8, which the item keeps. Chip 8: port 0x80C holds 0x05; the re-read
+    // selects the item's bank (3) at 0x80F first.
+    struct Row {
+        int32_t chipCode, busType, slave, offset, statusMask, clearMask;
+        int32_t busAfter;
+        std::vector<std::string> tail;
+    };
+    const Row rows[] = {
+        {17, 1, 0x2D, 0x42, 0x10, 0x80, 8,
+         {"i2c 0 slave 0x2d -> 0", "i2c 0 0x2d read 0x40 -> 0x01", "i2c 0 slave-force 0x2d -> 0",
+          "i2c 0 0x2d write 0x40 0x81 -> 0", "i2c 0 slave 0x2d -> 0",
+          "i2c 0 0x2d read 0x42 -> 0x10", "i2c 0 slave 0x2d -> 0",
+          "i2c 0 0x2d read 0x42 -> 0x10"}},
+        {8, 2, 3, 0x800, 0x04, 0x40, 2,
+         {"inb 0x80c -> 0x05", "outb 0x80c 0x45", "outb 0x80f 0x03", "inb 0x80c -> 0x45"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.chipCode);
+        reset_all();
+        Sandbox sb(board("", "0x52, 0x41", R"("0x42": "0x10", "0x40": "0x01")"));
+        start(sb);
+        ResetSetup s = isa_switch(row.chipCode, row.busType);
+        s.item.slave = row.slave;
+        s.item.offset = row.offset;
+        const int32_t where = row.chipCode == 8 ? 0 : row.slave;
+        const int32_t reg = row.chipCode == 8 ? 0x800 : 0x42;
+        s.parameters[0] = {"SW1A", where, reg, row.statusMask};
+        s.parameters[1] = {"SW1C", where, row.chipCode == 8 ? 0x800 : 0x40, row.clearMask};
+        OutputCapture output;
+        EXPECT_EQ(0, s.run());
+        EXPECT_EQ("Done.\n", output.out());
+        EXPECT_EQ(row.busAfter, s.item.busType);
+        EXPECT_THAT(tail(sb, row.tail.size()), ElementsAreArray(row.tail));
+    }
 }
 
 TEST_F(Intrusion, FailuresPrintFailed) {
