@@ -82,25 +82,9 @@ TEST_F(BankSelect, WhichChipsAndWhichBank) {
 
 TEST_F(BankSelect, TableSelfCheck) {
     EXPECT_EQ(nullptr, check_bank_chip_table(bank_chip_table()));
-    static constexpr OffsetRange kRanges[] = {{0x50, 0x51}, {0x53, 0x57}};
     static constexpr OffsetRange kOverlap[] = {{0x50, 0x53}, {0x53, 0x57}};
-    const BankChip good = {19, 1, 1, 0x4E, 0x07, BankRule::SlaveAtOffsets, kRanges};
-    BankChip noOffsets = good, overlap = good, single = good;
-    noOffsets.offsets = {};
-    overlap.offsets = kOverlap;
-    single.otherBanks = 0;
-    struct Broken {
-        std::vector<BankChip> rows;
-        const char* fault;
-    };
-    for (const Broken& b :
-         std::vector<Broken>{{{good, good}, "chip codes not in ascending order (or duplicated)"},
-                             {{noOffsets}, "offset list does not match the rule"},
-                             {{overlap}, "offset ranges overlap or are out of order"},
-                             {{single}, "registers in other banks on a chip marked single-bank"}}) {
-        const char* fault = check_bank_chip_table(b.rows);
-        EXPECT_STREQ(b.fault, fault ? fault : "(accepted)");
-    }
+    const BankChip overlap[] = {{19, 1, 1, 0x4E, 0x07, BankRule::SlaveAtOffsets, kOverlap}};
+    EXPECT_STREQ("offset ranges overlap or are out of order", check_bank_chip_table(overlap));
 }
 
 // The check on an LPC chip: 0x4E read and written through the banked

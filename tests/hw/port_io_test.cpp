@@ -130,18 +130,9 @@ TEST_F(PortIo, RefusedPermissionReportsEachStepAndGoesOn) {
 
 TEST_F(PortIo, ControllerTableSelfCheck) {
     EXPECT_EQ(nullptr, check_smbus_controller_table(smbus_controller_table()));
-    struct Broken {
-        std::vector<SmbusControllerId> rows;
-        const char* fault;
-    };
-    for (const Broken& b : std::vector<Broken>{
-             {{{0x3A308086, 0x20, 1}, {0x3A308086, 0x20, 1}}, "duplicate controller ID"},
-             {{{0x43851002, 0x90, 1}}, "Intel flag does not match the vendor"},
-             {{{0x3A308086, 0x22, 1}}, "base offset is not a dword register from BAR0 on"},
-             {{{0x3A30FFFF, 0x20, 0}}, "vendor ID of an absent function"}}) {
-        const char* fault = check_smbus_controller_table(b.rows);
-        EXPECT_STREQ(b.fault, fault ? fault : "(accepted)");
-    }
+    const SmbusControllerId amd_marked_intel[] = {{0x43851002, 0x90, 1}};
+    EXPECT_STREQ("Intel flag does not match the vendor",
+                 check_smbus_controller_table(amd_marked_intel));
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,27 +15,6 @@ using ::testing::ElementsAre;
 using ::testing::Pair;
 using ::testing::StartsWith;
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes operator+(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-// "eb 36": bytes written as hex.
-Bytes hex(const char* bytes) {
-    Bytes out;
-    std::istringstream in(bytes);
-    unsigned value;
-    while (in >> std::hex >> value) out.push_back(static_cast<uint8_t>(value));
-    return out;
-}
-// A string as it lies in memory, with its NUL.
-Bytes text(const std::string& s) {
-    Bytes out(s.begin(), s.end());
-    out.push_back(0);
-    return out;
-}
-
 std::string error_of(const std::string& json) {
     try {
         parse_board(json, "t.json");
@@ -46,26 +24,13 @@ std::string error_of(const std::string& json) {
     return "(accepted)";
 }
 
-struct BadBoard {
-    const char* json;
-    const char* message;  // the whole line
-};
-
-// One index/data chip around a register value under test.
-std::string chip_with_register(const std::string& value) {
-    return R"({"ports": {"0x295": {"index_data": {"data": "0x296", "registers": {"0x20": )" +
-           value + "}}}}}";
-}
-const std::string kChipRegister = R"(t.json: ports["0x295"].index_data.registers["0x20"])";
-
+// One refusal per rule the loader keeps.
 TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
-    const BadBoard cases[] = {
-        // Structure of the file.
+    const std::pair<const char*, const char*> cases[] = {
         {R"([1])", "t.json: top level: expected an object, got an array"},
         {R"j({"smbus": [{"bus": 0, "name": "a"}, {"bus": 1, "name": "b", "devices": [{"address": 1},
              {"registers": {"0x10": [1, 2], "0x10": 3}}]}]})j",
          R"(t.json: smbus[1].devices[1].registers["0x10"]: key given twice)"},
-        // Top-level scalars and small parts.
         {R"({"uid": -1})", "t.json: uid: expected a user ID (0..4294967294), got -1"},
         // A long text is cut after 40 bytes, but not inside a character.
         {R"({"uid": "xéééééééééééééééééééééééé"})",
@@ -74,83 +39,48 @@ TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
          R"(t.json: clock.start: expected a local time "YYYY-MM-DD HH:MM:SS" from 1970 on, got "2026-02-29 10:00:00")"},
         {R"({"latency": {"i2c_us": 1.5}})",
          "t.json: latency.i2c_us: expected a whole number (0..4294967295), got 1.5"},
-        {R"({"dmidecode": false})",
-         R"(t.json: dmidecode: expected "auto", "absent" or the text to print, got false)"},
-        {R"({"modules": ["i2c_i801", "i2c_i801"]})",
-         "t.json: modules[1]: also listed as modules[0]"},
-        {R"({"modules": ["i2c i801"]})",
-         R"(t.json: modules[0]: expected a module name (one word), got "i2c i801")"},
-        {R"({"files": {"etc/Senvis.ini": ""}})",
-         R"(t.json: files["etc/Senvis.ini"]: expected an absolute path without empty, "." or ".." parts, got "etc/Senvis.ini")"},
+        {R"({"modules": ["i2c_i801", "i2c_i801"]})", "t.json: modules[1]: also listed as modules[0]"},
         {R"({"files": {"/etc/../../x": ""}})",
          R"(t.json: files["/etc/../../x"]: expected an absolute path without empty, "." or ".." parts, got "/etc/../../x")"},
-        // Numbers and keys.
         {R"({"ports": {"0x10000": {"bytes": "00"}}})",
          R"(t.json: ports["0x10000"]: expected a port (0..0xFFFF), got "0x10000")"},
         {R"({"ports": {"0x295": {"index_data": {"data": "0x296", "registers": {"78": 1, "0x4E": 2}}}}})",
          R"(t.json: ports["0x295"].index_data.registers["0x4E"]: names the same number as "78")"},
-        // Port devices.
         {R"({"ports": {"0x2E": {"bytes": "00", "superio": {"data": "0x2F"}}}})",
          R"(t.json: ports["0x2E"]: expected exactly one of index_data, superio, bytes)"},
-        {R"({"ports": {"0x2E": {"superio": {}}}})",
-         R"(t.json: ports["0x2E"].superio: missing key "data")"},
+        {R"({"ports": {"0x2E": {"superio": {}}}})", R"(t.json: ports["0x2E"].superio: missing key "data")"},
         {R"({"ports": {"0x1100": {"bytes": "42 0g"}}})",
          R"(t.json: ports["0x1100"].bytes: expected hex bytes separated by blanks, got "0g" (byte 2))"},
-        {R"({"ports": {"0x1100": {"bytes": "420"}}})",
-         R"(t.json: ports["0x1100"].bytes: expected hex bytes separated by blanks, got "420" (byte 1))"},
         {R"({"ports": {"0x1100": {"bytes": " "}}})",
          R"(t.json: ports["0x1100"].bytes: expected at least 1 hex byte, got 0)"},
         {R"({"ports": {"0x295": {"index_data": {"data": "0x296"}}, "0x296": {"bytes": "00"}}})",
          R"(t.json: ports["0x296"]: port 0x296 is also claimed by ports["0x295"].index_data.data)"},
         {R"({"ports": {"0xCF0": {"bytes": "00 00 00 00 00 00 00 00 00"}}})",
          R"(t.json: ports["0xCF0"]: port 0xCF8 is also claimed by PCI configuration (0xCF8..0xCFF))"},
-        {R"({"ports": {"0xFFFF": {"bytes": "00 00"}}})",
-         R"(t.json: ports["0xFFFF"]: runs past port 0xFFFF)"},
+        {R"({"ports": {"0xFFFF": {"bytes": "00 00"}}})", R"(t.json: ports["0xFFFF"]: runs past port 0xFFFF)"},
         {R"({"ports": {"0x2E": {"superio": {"data": "0x2F", "registers": {"0x60": 1}}}}})",
          R"(t.json: ports["0x2E"].superio.registers["0x60"]: registers from 0x30 up belong to a logical device (devices))"},
-        {R"({"ports": {"0x2E": {"superio": {"data": "0x2F", "devices": {"7": {"0x20": 1}}}}}})",
-         R"(t.json: ports["0x2E"].superio.devices["7"]["0x20"]: registers below 0x30 are global (registers))"},
-        // Banks.
-        {R"({"ports": {"0x295": {"index_data": {"data": "0x296", "bank_register": "0x4E", "bank_mask": 256}}}})",
-         R"(t.json: ports["0x295"].index_data.bank_mask: expected a byte (0..0xFF), got 256)"},
         {R"({"ports": {"0x295": {"index_data": {"data": "0x296", "bank_register": "0x4E", "banks": {"8": {}}}}}})",
          R"(t.json: ports["0x295"].index_data.banks["8"]: bank 8 cannot be selected through bank_mask 0x07)"},
         {R"({"ports": {"0x295": {"index_data": {"data": "0x296", "bank_register": "0x4E", "banks": {"1": {"0x4e": 0}}}}}})",
          R"(t.json: ports["0x295"].index_data.banks["1"]["0x4e"]: the bank register is never banked)"},
         {R"({"ports": {"0x295": {"index_data": {"data": "0x296", "banks": {"1": {}}}}}})",
          R"(t.json: ports["0x295"].index_data.banks: banks need a bank_register)"},
-        {R"({"ports": {"0x295": {"index_data": {"data": "0x296", "bank_register": "0x4E", "registers": {"0x4E": {"fail": true}}}}}})",
-         R"(t.json: ports["0x295"].index_data.registers["0x4E"]: the bank register holds a plain byte)"},
-        // PCI.
         {R"({"pci": [{"bus": 0, "device": 32, "function": 0, "id": 1}]})",
          "t.json: pci[0].device: expected a device number (0..31), got 32"},
-        {R"({"pci": [{"bus": 0, "device": 31, "function": 3, "id": "0x1FFFFFFFF"}]})",
-         R"(t.json: pci[0].id: expected a dword (0..0xFFFFFFFF), got "0x1FFFFFFFF")"},
         {R"({"pci": [{"bus": 0, "device": 31, "function": 3, "id": 1, "config": {"0x21": 1}}]})",
          R"(t.json: pci[0].config["0x21"]: expected a dword-aligned offset (0x04..0xFC))"},
-        {R"({"pci": [{"bus": 0, "device": 31, "function": 3, "id": 1, "config": {"0": 1}}]})",
-         R"(t.json: pci[0].config["0"]: offset 0x00 holds the id)"},
         {R"({"pci": [{"bus": 0, "device": 31, "function": 3, "id": 1},
                      {"bus": "0", "device": "0x1F", "function": 3, "id": 2}]})",
          "t.json: pci[1]: bus 0 device 31 function 3 is also pci[0]"},
-        // SMBus.
-        {R"({"smbus": [{"bus": -1, "name": "a"}]})",
-         "t.json: smbus[0].bus: expected an adapter number (0..255), got -1"},
         {R"({"smbus": [{"bus": 0, "name": "a"}, {"bus": "0x0", "name": "b"}]})",
          "t.json: smbus[1].bus: adapter 0 is also smbus[0]"},
         {R"({"smbus": [{"bus": 0, "name": "a\tb"}]})",
          "t.json: smbus[0].name: cannot hold a tab, a line break or a NUL"},
-        {R"({"smbus": [{"bus": 0, "name": "a", "listing": "PROC"}]})",
-         R"(t.json: smbus[0].listing: expected "proc", "sysfs" or "none", got "PROC")"},
-        {R"({"smbus": [{"bus": 0, "name": "a", "devices": [{"address": "0x2F"}, {"registers": {}}]}]})",
-         R"(t.json: smbus[0].devices[1]: missing key "address")"},
         {R"({"smbus": [{"bus": 0, "name": "a", "devices": [{"adress": "0x2F"}]}]})",
          "t.json: smbus[0].devices[0].adress: unknown key"},
-        {R"({"smbus": [{"bus": 0, "name": "a", "devices": [{"address": "0x2F"}, {"address": 47}]}]})",
-         "t.json: smbus[0].devices[1].address: address 0x2F is also used by smbus[0].devices[0]"},
         {R"({"smbus": [{"bus": 0, "name": "a", "devices": [{"address": "0x80"}]}]})",
          R"(t.json: smbus[0].devices[0].address: expected a 7-bit address (0..0x7F), got "0x80")"},
-        // BMC.
         {R"({"bmc": {"interface": "ipmi"}})",
          R"(t.json: bmc.interface: expected "imb", "openipmi" or "none", got "ipmi")"},
         {R"({"bmc": {"interface": "imb", "device": "kvbmc"}})",
@@ -163,139 +93,93 @@ TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
          R"(t.json: bmc.responses["302c"]: expected "NN/CC" or "NN/CC data..." in hex, got "302c")"},
         {R"({"bmc": {"interface": "openipmi", "responses": {"40/01": "00"}}})",
          R"(t.json: bmc.responses["40/01"]: expected a NetFn (00..3F), got "40/01")"},
-        {R"({"bmc": {"interface": "openipmi", "responses": {"30/21": ""}}})",
-         R"(t.json: bmc.responses["30/21"]: expected at least 1 hex byte, got 0)"},
         {R"({"bmc": {"interface": "openipmi", "completion_codes": {"06/37 00": "0xC1"}}})",
          R"(t.json: bmc.completion_codes["06/37 00"]: expected "NN/CC" without data, got "06/37 00")"},
-        {R"({"bmc": {"interface": "imb", "buses": {"0x05": [{"address": "0x2D", "kernel_driver": false}]}}})",
-         R"(t.json: bmc.buses["0x05"][0].kernel_driver: only chips on an smbus adapter have one)"},
         {R"({"bmc": {"interface": "openipmi", "isa_proxy": true},
              "ports": {"0xCD6": {"index_data": {"data": "0xCD7"}}}})",
          "t.json: bmc.isa_proxy: needs a ports index_data chip with a bank_register"},
-        // SMBIOS and memory.
         {R"({"smbios": {"table_address": "0xF1000", "structures": [{"type": 0, "manufacturer": "x"}]}})",
          "t.json: smbios.structures[0].manufacturer: only a type-2 structure takes this key"},
-        {R"({"smbios": {"table_address": "0xF1000", "structures": [{"type": 2, "strings": ["a"], "product": "x"}]}})",
-         R"(t.json: smbios.structures[0].product: give either "strings" or manufacturer/product/version)"},
         {R"({"smbios": {"table_address": "0xF1000", "structures": [{"type": 0, "strings": ["a", ""]}]}})",
          "t.json: smbios.structures[0].strings[1]: a string of a structure cannot be empty (it "
          "would end the set)"},
-        {R"({"smbios": {"entry_point": "0xF0A00"}})",
-         R"(t.json: smbios: missing key "table_address")"},
         {R"({"smbios": {"table_address": "0xF1000", "structures": [{"type": 127}],
                         "raw_records": [{"address": "0xF1005", "bytes": "00"}]}})",
          "t.json: smbios.raw_records[0]: overlaps the structure table (0xF1000..0xF1005)"},
-        {R"({"smbios": {"raw_records": [{"address": "0xF8000", "bytes": "02 0f"}], "memory": {"0xf8001": 0}}})",
-         R"(t.json: smbios.memory["0xf8001"]: overlaps smbios.raw_records[0] (0xF8000..0xF8001))"},
         {R"({"smbios": {"raw_records": [{"address": "0xFFFFFFFF", "bytes": "00 00"}]}})",
          "t.json: smbios.raw_records[0]: runs past the 4 GiB physical address space"},
     };
-    for (const auto& c : cases) EXPECT_EQ(error_of(c.json), c.message) << c.json;
+    for (const auto& [json, message] : cases) EXPECT_EQ(error_of(json), message) << json;
 
     // Register values take the same shape wherever they appear.
     const std::pair<const char*, const char*> registers[] = {
         {R"("0x1FF")", R"(: expected a byte (0..0xFF), got "0x1FF")"},
-        {R"(" 0x20")", R"(: expected a byte (0..0xFF), got " 0x20")"},
         {R"([1])", ": expected a byte (0..0xFF) or a register object, got an array"},
         {R"({"values": [], "advance": "read"})", ".values: expected at least one value"},
-        {R"({"values": [1, 256], "advance": "read"})",
-         ".values[1]: expected a byte (0..0xFF), got 256"},
         {R"({"values": [1], "advance": "write"})", R"(.advance: expected "read", got "write")"},
         {R"({"values": [1]})", R"(: expected either "advance": "read" or "every": SECONDS)"},
-        {R"({"values": [1], "every": 0})",
-         ".every: expected a whole number of seconds (1..86400), got 0"},
+        {R"({"values": [1], "every": 0})", ".every: expected a whole number of seconds (1..86400), got 0"},
         {R"({"fail": false})", R"(.fail: expected true (omit "fail" for a register that answers))"},
-        {R"({"fail": true, "values": [1]})", R"(: "fail" takes no other keys)"},
-        {R"({"value": 1})", ".value: unknown key"},
     };
     for (const auto& [value, why] : registers) {
-        EXPECT_EQ(error_of(chip_with_register(value)), kChipRegister + why) << value;
+        EXPECT_EQ(error_of(std::string(R"({"ports": {"0x295": {"index_data": {"data": "0x296", )") +
+                           R"("registers": {"0x20": )" + value + "}}}}}"),
+                  std::string(R"(t.json: ports["0x295"].index_data.registers["0x20"])") + why)
+            << value;
     }
-}
-
-TEST(BoardFile, SyntaxErrorsGiveLineAndColumn) {
-    EXPECT_THAT(error_of(R"({"name": "x",})"),
-                StartsWith("t.json: line 1, column 14: syntax error: "));
     // A missing comma is found at the end of the next key, on line 3.
     EXPECT_THAT(error_of("{\n  \"uid\": 1\n  \"name\": \"x\"\n}"),
                 StartsWith("t.json: line 3, column 8: syntax error: "));
 }
 
+RegisterValue fixed(uint8_t value) {
+    return {RegisterValue::Kind::fixed, {value}, 0};
+}
+
 // Numbers in every notation, hex keys in either case, every register-value
 // kind, request keys to normalise; what the board leaves out takes its default.
-const char* const kBoard = R"j({
-  "name": "demo", "description": "free text", "uid": "0x3E8",
-  "clock": { "start": "2028-02-29 23:13:59", "virtual": true },
+TEST(BoardFile, LoadsEveryNotationAndTheDefaults) {
+    Board b = parse_board(R"j({
+  "name": "demo", "uid": "0x3E8", "clock": { "start": "2028-02-29 23:13:59", "virtual": true },
   "latency": { "i2c_us": "250" },
   "ports": {
     "0x295": { "index_data": { "data": "0x296", "bank_register": "0x4E",
                "registers": { "0x4e": "0x80", "0x21": { "values": ["0x10", 17], "advance": "read" } },
                "banks": { "4": { "0x5f": { "values": [1, 2, 3], "every": "5" } } } } },
-    "0x2E": { "superio": { "data": "0x2F", "entry": ["0x87", "0x87"], "devices": { "0x0c": { "0xE1": "0x64" } } } },
     "0xCD6": { "index_data": { "data": "0xCD7", "registers": { "0x10": "010" } } },
-    "0x1100": { "bytes": "42 00 0 FF" }
-  },
-  "smbus": [ { "bus": "3", "name": "other adapter",
-               "devices": [ { "address": "0x2F", "registers": { "0x5f": { "fail": true } } } ] } ],
-  "bmc": { "interface": "openipmi", "guid": "35 30 30 31 51 4B 00 00 00 00 00 00 00 00 00 0a",
-           "responses": { "30/93 00": "00 3C", "30/2C 01 04 5F": "0 2a" },
+    "0x1100": { "bytes": "42 00 0 FF" } },
+  "smbus": [ { "bus": "3", "name": "x", "devices": [ { "address": "0x2F" } ] } ],
+  "bmc": { "interface": "openipmi", "responses": { "30/93 00": "00 3C", "30/2C 01 04 5F": "0 2a" },
            "completion_codes": { "06/37": "0xC1", "30/2c": 0 } },
   "files": { "/etc/Senvis.ini": "[System]\n", "/etc/AllSenvis.ini": "x" }
-})j";
-
-RegisterValue fixed(uint8_t value) {
-    return {RegisterValue::Kind::fixed, {value}, 0};
-}
-
-TEST(BoardFile, LoadsEveryNotationAndTheDefaults) {
-    Board b = parse_board(kBoard, "boards/demo.json");
-    EXPECT_EQ(b.source, "boards/demo.json");
-    EXPECT_EQ(b.name, "demo");
+})j",
+                          "boards/demo.json");
     EXPECT_EQ(b.uid, 1000u);
     EXPECT_EQ(b.clock.start, "2028-02-29 23:13:59");
-    EXPECT_TRUE(b.clock.is_virtual);
     EXPECT_EQ(b.latency.i2c_us, 250u);
-    EXPECT_EQ(b.latency.port_ns, 0u);
     EXPECT_EQ(b.dmidecode.mode, DmidecodeSpec::Mode::automatic);
 
-    const auto& hwm = std::get<IndexDataDevice>(b.ports.at(0x295).device);
-    EXPECT_EQ(hwm.data_port, 0x296);
     BankedRegisters expected_hwm;
     expected_hwm.bank_register = 0x4E;
     expected_hwm.bank_mask = 0x07;
     expected_hwm.registers = {{0x4E, fixed(0x80)},
                               {0x21, {RegisterValue::Kind::on_read, {0x10, 0x11}, 0}}};
     expected_hwm.banks[4] = {{0x5F, {RegisterValue::Kind::timed, {1, 2, 3}, 5}}};
-    EXPECT_EQ(hwm.regs, expected_hwm);
-    const auto& sio = std::get<SuperIoDevice>(b.ports.at(0x2E).device);
-    EXPECT_THAT(sio.entry, ElementsAre(0x87, 0x87));
-    EXPECT_FALSE(sio.exit);
-    EXPECT_EQ(sio.devices, (std::map<uint8_t, RegisterMap>{{0x0C, {{0xE1, fixed(0x64)}}}}));
+    EXPECT_EQ(std::get<IndexDataDevice>(b.ports.at(0x295).device).regs, expected_hwm);
     const auto& pm = std::get<IndexDataDevice>(b.ports.at(0xCD6).device);
     EXPECT_EQ(pm.regs.registers, (RegisterMap{{0x10, fixed(10)}}));  // decimal, not octal
-    EXPECT_FALSE(pm.regs.bank_register);
     EXPECT_THAT(std::get<PortBytes>(b.ports.at(0x1100).device).bytes,
                 ElementsAre(0x42, 0x00, 0x00, 0xFF));
 
     ASSERT_EQ(b.smbus.size(), 1u);
     EXPECT_EQ(b.smbus[0].bus, 3u);
-    EXPECT_EQ(b.smbus[0].type, "smbus");
-    EXPECT_EQ(b.smbus[0].algorithm, "Non-I2C SMBus adapter");
-    EXPECT_EQ(b.smbus[0].listing, SmbusAdapter::Listing::proc);
-    EXPECT_FALSE(b.smbus[0].devices.at(0).kernel_driver);
-    EXPECT_EQ(b.smbus[0].devices.at(0).regs.registers,
-              (RegisterMap{{0x5F, {RegisterValue::Kind::fail, {}, 0}}}));
+    EXPECT_EQ(b.smbus[0].devices.at(0).address, 0x2F);
 
-    // BMC: request keys normalised to two lower-case hex digits per byte.
+    // Request keys normalised to two lower-case hex digits per byte.
     EXPECT_EQ(b.bmc.device, "/dev/ipmi0");
-    EXPECT_TRUE(b.bmc.respond);
-    ASSERT_TRUE(b.bmc.guid);
-    EXPECT_EQ((*b.bmc.guid)[15], 0x0A);
     EXPECT_THAT(b.bmc.responses, ElementsAre(Pair("30/2c 01 04 5f", ElementsAre(0x00, 0x2A)),
                                              Pair("30/93 00", ElementsAre(0x00, 0x3C))));
     EXPECT_THAT(b.bmc.completion_codes, ElementsAre(Pair("06/37", 0xC1), Pair("30/2c", 0x00)));
-    uint8_t data[] = {0x01, 0x04, 0x5F};
-    EXPECT_EQ(ipmi_request_key(0x30, 0x2C, data, 3), "30/2c 01 04 5f");
     // Files keep the board's order, not the alphabet's.
     EXPECT_THAT(b.files, ElementsAre(Pair("/etc/Senvis.ini", "[System]\n"),
                                      Pair("/etc/AllSenvis.ini", "x")));
@@ -303,31 +187,27 @@ TEST(BoardFile, LoadsEveryNotationAndTheDefaults) {
 
 TEST(BoardFile, EncodesSmbiosStructures) {
     Board b = parse_board(R"({"smbios": {"table_address": 983040, "structures": [
-        {"type": 2, "handle": "0x1234", "manufacturer": "Kelvorante", "version": "", "data": "AA bb"},
+        {"type": 2, "handle": "0x1234", "manufacturer": "Kel", "version": "", "data": "AA bb"},
         {"type": 2, "manufacturer": "M", "product": "P", "string_numbers": [0, 2]},
         {"type": 127}]}})",
                           "t.json");
-    EXPECT_FALSE(b.smbios.entry_point);
     // An empty or absent shorthand text is string number 0; explicit numbers
     // replace the derived ones; a structure without strings ends in two NULs.
-    const Bytes table = hex("02 09 34 12 01 00 00 aa bb") + text("Kelvorante") + hex("00") +
-                        hex("02 06 01 00 00 02") + text("M") + text("P") + hex("00") +
-                        hex("7f 04 02 00 00 00");
+    const std::vector<uint8_t> table = {0x02, 0x09, 0x34, 0x12, 0x01, 0x00, 0x00, 0xAA, 0xBB,
+                                        'K',  'e',  'l',  0,    0,    0x02, 0x06, 0x01, 0x00,
+                                        0x00, 0x02, 'M',  0,    'P',  0,    0,    0x7F, 0x04,
+                                        0x02, 0x00, 0x00, 0x00};
     EXPECT_THAT(smbios_memory(b.smbios), ElementsAre(MemoryChunk{0xF0000, table}));
 }
 
 TEST(BoardFile, LoadsFromAFileAndNamesItInMessages) {
     TempDir dir;
-    std::string good = dir.path() + "/vb-111.json";
-    std::string broken = dir.path() + "/broken.json";
+    const std::string good = dir.path() + "/vb-111.json", broken = dir.path() + "/broken.json";
     write_whole_file(good, R"({"dmidecode": "Manufacturer: X\n"})");
     write_whole_file(broken, R"({"uid": "root"})");
-
     Board b = load_board_file(good);
     EXPECT_EQ(b.name, "vb-111");  // no name: the file's base name
-    EXPECT_EQ(b.dmidecode.mode, DmidecodeSpec::Mode::text);
     EXPECT_EQ(b.dmidecode.text, "Manufacturer: X\n");
-    EXPECT_EQ(b.bmc.interface, BmcSpec::Interface::none);
 
     auto error_loading = [](const std::string& path) -> std::string {
         try {
@@ -337,8 +217,7 @@ TEST(BoardFile, LoadsFromAFileAndNamesItInMessages) {
         }
         return "(accepted)";
     };
-    EXPECT_EQ(error_loading(broken),
-              broken + R"(: uid: expected a user ID (0..4294967294), got "root")");
+    EXPECT_EQ(error_loading(broken), broken + R"(: uid: expected a user ID (0..4294967294), got "root")");
     EXPECT_EQ(error_loading(dir.path() + "/missing.json"),
               dir.path() + "/missing.json: cannot open: No such file or directory");
 }

@@ -27,15 +27,8 @@ inline Bytes hex(const std::string& text) {
     return bytes;
 }
 
-inline void put64(uint8_t* at, uint64_t value) {
-    for (int i = 0; i < 8; ++i) at[i] = uint8_t(value >> (8 * i));
-}
-
-inline uint64_t get64(const uint8_t* at) {
-    uint64_t value = 0;
-    for (int i = 0; i < 8; ++i) value |= uint64_t(at[i]) << (8 * i);
-    return value;
-}
+// A little-endian 64-bit word of the control block (x86 byte order).
+inline void put64(uint8_t* at, uint64_t value) { std::memcpy(at, &value, 8); }
 
 struct ImbCall {
     uint8_t netfn = 0x06;
@@ -53,7 +46,7 @@ struct ImbResult {
     int error;
     Bytes response;  // the `count` bytes the driver reported
     uint64_t count;
-    std::array<uint8_t, 16> status;
+    std::array<uint64_t, 2> status;
     std::array<uint8_t, 64> raw;  // the whole response buffer, 0xEE before the call
 };
 
@@ -70,7 +63,7 @@ inline ImbResult imb(int fd, const ImbCall& call) {
     std::copy(call.data.begin(), call.data.end(), request.begin() + 21);
     ImbResult out{};
     out.raw.fill(0xEE);
-    out.status.fill(0xEE);
+    out.status.fill(~0ull);
     out.count = call.capacity;
     std::array<uint8_t, 80> block{};
     put64(&block[24], reinterpret_cast<uintptr_t>(out.status.data()));
@@ -118,8 +111,7 @@ inline int send(int fd, const SendCall& call) {
     request.msgid = call.msgid;
     request.msg.netfn = call.netfn;
     request.msg.cmd = call.command;
-    request.msg.data_len =
-        call.data_len_override ? call.data_len_override : (unsigned short)(call.data.size());
+    request.msg.data_len = call.data_len_override ? call.data_len_override : call.data.size();
     request.msg.data = data.data();
     return sys().ioctl(fd, IPMICTL_SEND_COMMAND, &request);
 }
@@ -128,7 +120,7 @@ struct Received {
     int result;
     int error;
     ipmi_recv recv;  // its pointers are cleared: they pointed into receive()
-    ipmi_system_interface_addr address;
+    ipmi_ipmb_addr address;
     Bytes data{};
 };
 

@@ -105,17 +105,13 @@ TEST(PciConfig, BoardWithoutPciHasTheMechanismButNoListing) {
     EXPECT_FALSE(sb.exists("/proc/bus/pci/devices"));
 }
 
-// ---- /proc/bus/pci/devices -----------------------------------------------------
-
-// One "\t%16llx" column.
-std::string col(const char* hex) {
-    return "\t" + std::string(16 - std::string(hex).size(), ' ') + hex;
-}
-
-std::string zero_sizes() {
-    std::string sizes;
-    for (int i = 0; i < 7; ++i) sizes += col("0");
-    return sizes;
+// A line of the listing: "devfn\tid\tirq", seven "\t%16llx" addresses (six
+// BARs and the ROM), seven sizes (all 0 here), an empty driver column.
+std::string entry(const std::string& head, std::vector<std::string> bars) {
+    bars.resize(14, "0");
+    std::string line = head;
+    for (const std::string& bar : bars) line += "\t" + std::string(16 - bar.size(), ' ') + bar;
+    return line + "\t\n";
 }
 
 TEST(PciConfig, ProcListingIsTheKernelsLayout) {
@@ -123,14 +119,10 @@ TEST(PciConfig, ProcListingIsTheKernelsLayout) {
     // In bus/devfn order. 00:1f.3: devfn 0xfb, IRQ line 0x12 on pin C, a
     // 64-bit memory BAR in BAR0/BAR1 and the I/O BAR4. 01:00.0: multi-function
     // bit set, memory and I/O BARs, the ROM with its enable bit, IRQ 0xb.
-    std::string expected =
-        "0000\t80863406\t0" + col("0") + col("0") + col("0") + col("0") + col("0") + col("0") +
-        col("0") + zero_sizes() + "\t\n" + "00f8\t80863a16\t0" + col("0") + col("0") + col("0") +
-        col("0") + col("0") + col("0") + col("0") + zero_sizes() + "\t\n" + "00fb\t80863a30\t12" +
-        col("1fed1c004") + col("0") + col("0") + col("0") + col("1101") + col("0") + col("0") +
-        zero_sizes() + "\t\n" + "0100\t808610d3\tb" + col("f7dc0000") + col("0") + col("dc01") +
-        col("0") + col("0") + col("0") + col("f7e00001") + zero_sizes() + "\t\n";
-    EXPECT_EQ(expected, sb.read_file("/proc/bus/pci/devices"));
+    EXPECT_EQ(entry("0000\t80863406\t0", {}) + entry("00f8\t80863a16\t0", {}) +
+                  entry("00fb\t80863a30\t12", {"1fed1c004", "0", "0", "0", "1101"}) +
+                  entry("0100\t808610d3\tb", {"f7dc0000", "0", "dc01", "0", "0", "0", "f7e00001"}),
+              sb.read_file("/proc/bus/pci/devices"));
 }
 
 TEST(PciConfig, ProcListingFollowsTheHeaderType) {
@@ -142,9 +134,8 @@ TEST(PciConfig, ProcListingFollowsTheHeaderType) {
        "config": {"0x0C": "0x007F0000"}}]})");
     // A bridge has two BARs (0x18 holds bus numbers) and its ROM at 0x38; no
     // interrupt pin gives IRQ 0; an unknown header type is not listed.
-    std::string expected = "00f0\t8086244e\t0" + col("e001") + col("0") + col("0") + col("0") +
-                           col("0") + col("0") + col("fe000001") + zero_sizes() + "\t\n";
-    EXPECT_EQ(expected, sb.read_file("/proc/bus/pci/devices"));
+    EXPECT_EQ(entry("00f0\t8086244e\t0", {"e001", "0", "0", "0", "0", "0", "fe000001"}),
+              sb.read_file("/proc/bus/pci/devices"));
 }
 
 }  // namespace

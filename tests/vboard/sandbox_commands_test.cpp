@@ -1,7 +1,5 @@
-// The sandbox's commands, run the way the monitor runs them: dmidecode
-// through popen (alone and in the board identification's grep/sed
-// pipelines), modprobe through system, mail from an executed script with a
-// here-document. Checked: what they print, the files they leave, the trace.
+// The sandbox's commands, run the way the monitor runs them: dmidecode through
+// popen, modprobe through system, mail from a script with a here-document.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -11,7 +9,6 @@
 #include <string>
 
 #include "support/sandbox.h"
-#include "vboard/sandbox_commands.h"
 
 namespace {
 
@@ -46,7 +43,7 @@ constexpr const char* kSmbiosBoard = R"({
     "table_address": "0xF1000",
     "structures": [
       {"type": 0, "strings": ["Vendor BIOS", "1.0b", "03/05/2012"], "string_numbers": [1, 2],
-       "data": "00 f0 03 0f 80 08 00 00 00 00 00 00 03 0d 04 06 ff ff"},
+       "data": "00 f0 03 0f 80 00 00 00 00 00 00 00 01 08 04 06 ff ff"},
       {"type": 1, "strings": ["Other Maker", "VB-Server"], "string_numbers": [1, 2, 0, 3],
        "data": "33 22 11 00 55 44 77 66 88 99 aa bb cc dd ee ff 06"},
       {"type": 2, "manufacturer": "KELVORANTE", "product": "VB-111", "version": "1.1"},
@@ -74,11 +71,7 @@ constexpr const char* kSmbiosText =
     "\tROM Size: 1 MB\n"
     "\tCharacteristics:\n"
     "\t\tPCI is supported\n"
-    "\t\tBIOS is upgradeable\n"
     "\t\tACPI is supported\n"
-    "\t\tUSB legacy is supported\n"
-    "\t\tBIOS boot specification is supported\n"
-    "\t\tTargeted content distribution is supported\n"
     "\t\tUEFI is supported\n"
     "\tBIOS Revision: 4.6\n"
     "\n"
@@ -109,32 +102,16 @@ constexpr const char* kSmbiosText =
     "End Of Table\n"
     "\n";
 
+// The board identification's fallback pipeline finds the type-2 block's
+// first lines, not System Information's.
 TEST(SandboxCommands, DmidecodePrintsTheStructuresInItsLayout) {
     Sandbox sb(kSmbiosBoard);
     EXPECT_EQ(kSmbiosText, run_popen("dmidecode"));
-    EXPECT_THAT(sb.trace(), ElementsAre("popen dmidecode"));
-}
-
-// The board identification's fallback: the type-2 block's first lines, not
-// System Information's.
-TEST(SandboxCommands, IdentificationPipelinesFindTheBaseBoard) {
-    struct Row {
-        const char* word;
-        const char* label;
-        const char* output;
-    };
-    const Row rows[] = {{"Manufacturer", "Manufacturer", "KELVORANTE\n"},
-                        {"Product", "Product Name", "VB-111\n"}};
-    Sandbox sb(kSmbiosBoard);
-    for (const Row& row : rows) {
-        std::string command = "dmidecode|grep -i 'DMI type 2,' -A 6 | grep " +
-                              std::string(row.word) + " | sed 's/" + row.label +
-                              ": //g' | sed 's/\\t//g'";
-        SCOPED_TRACE(command);
-        sb.clear_trace();
-        EXPECT_EQ(row.output, run_popen(command));
-        EXPECT_THAT(sb.trace(), ElementsAre("popen " + command));
-    }
+    const std::string pipeline =
+        "dmidecode|grep -i 'DMI type 2,' -A 6 | grep Product | sed 's/Product Name: //g' | "
+        "sed 's/\\t//g'";
+    EXPECT_EQ("VB-111\n", run_popen(pipeline));
+    EXPECT_THAT(sb.trace(), ElementsAre("popen dmidecode", "popen " + pipeline));
 }
 
 TEST(SandboxCommands, DmidecodeTextAndAbsence) {
@@ -146,10 +123,7 @@ TEST(SandboxCommands, DmidecodeTextAndAbsence) {
         EXPECT_EQ(text, run_popen("dmidecode"));
     }
     {
-        Sandbox sb(R"({"smbios": {"entry_point": "0xF0A00", "table_address": "0xF1000",
-                                  "structures": [{"type": 2, "manufacturer": "KELVORANTE"}]},
-                       "dmidecode": "absent"})");
-        EXPECT_EQ("", run_popen("dmidecode 2>/dev/null | grep Manufacturer"));
+        Sandbox sb(R"({"dmidecode": "absent"})");
         EXPECT_EQ(127, exit_code("dmidecode 2>/dev/null"));
     }
     {
@@ -160,10 +134,6 @@ TEST(SandboxCommands, DmidecodeTextAndAbsence) {
             run_popen("dmidecode"));
         EXPECT_EQ(2, exit_code("dmidecode -t 2 2>/dev/null"));
     }
-}
-
-TEST(SandboxCommands, PrintfWordCarriesEveryByte) {
-    EXPECT_EQ("'a'\\''b\\\\c\\0000d'", printf_b_word(std::string("a'b\\c\0d", 7)));
 }
 
 constexpr const char* kLoaded = " 16384 0 - Live 0x0000000000000000\n";
@@ -220,9 +190,7 @@ TEST(SandboxCommands, MailAppendsEachMessageToTheSentFile) {
     sb.write_file("/tmp/SensorvisorMailAlert",
                   "#!/bin/bash\n"
                   "mail -s \"Alert: system health warning!\" root@a.example ops@b.example <<EOT\n"
-                  "The system 'srv1' has the following health information:\n"
                   "CPU1 Temperature Failed(Bad)!\n"
-                  "at Fri Dec  4 23:13:59 2026\n"
                   "EOT\n");
     ASSERT_EQ(0, sys().chmod("/tmp/SensorvisorMailAlert", 0700));
     run_script("/tmp/SensorvisorMailAlert");
@@ -230,9 +198,7 @@ TEST(SandboxCommands, MailAppendsEachMessageToTheSentFile) {
         "To: root@a.example, ops@b.example\n"
         "Subject: Alert: system health warning!\n"
         "\n"
-        "The system 'srv1' has the following health information:\n"
         "CPU1 Temperature Failed(Bad)!\n"
-        "at Fri Dec  4 23:13:59 2026\n"
         "\n";
     EXPECT_EQ(first, sb.read_file("/var/mail/sent"));
 
