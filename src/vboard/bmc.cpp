@@ -62,7 +62,8 @@ std::optional<IpmiResponse> Bmc::request(const char* interface, uint8_t netfn, u
                                          const std::vector<uint8_t>& data) {
     std::optional<IpmiResponse> response;
     if (spec_.respond) response = answer(netfn, command, data);
-    board_.trace().line(trace_line(interface, netfn, command, data, response));
+    if (board_.trace().on())
+        board_.trace().line(trace_line(interface, netfn, command, data, response));
     return response;
 }
 

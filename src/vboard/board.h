@@ -197,6 +197,23 @@ struct BmcSpec {
 // lower-case hex, two digits each ("30/2c 01").
 std::string ipmi_request_key(uint8_t netfn, uint8_t command, const uint8_t* data, size_t length);
 
+// ---- Faults -------------------------------------------------------------------
+
+// Failures of the sandbox's own storage and kernel files, for testing how the
+// monitor copes with them. Paths are absolute sandbox paths; a path covers
+// itself and everything under it.
+struct FaultSpec {
+    // Path -> bytes that can still be written under it. Once they are used up,
+    // a write fails with ENOSPC, as on a full file system. The longest
+    // matching path counts (one file system mounted inside another).
+    std::map<std::string, uint64_t> full_disk;
+    // Paths where nothing exists and nothing can be made: ENOENT for every
+    // call that names them, device nodes included.
+    std::vector<std::string> missing;
+    // Files that open but whose reads fail with EIO (a bad sector).
+    std::vector<std::string> unreadable;
+};
+
 // ---- The board --------------------------------------------------------------
 
 struct Board {
@@ -217,6 +234,7 @@ struct Board {
     std::vector<std::string> modules;
     // Files placed in the sandbox when it is seeded, in board-file order.
     std::vector<std::pair<std::string, std::string>> files;
+    FaultSpec faults;
 };
 
 // Reads and validates a board file. Throws BoardError.

@@ -323,13 +323,21 @@ std::string normalised_key(const RequestKey& request) {
 
 }  // namespace
 
+// Built on every BMC request (table look-ups): digits by hand, not snprintf.
 std::string ipmi_request_key(uint8_t netfn, uint8_t command, const uint8_t* data, size_t length) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02x/%02x", netfn, command);
-    std::string key = text;
+    constexpr char kDigits[] = "0123456789abcdef";
+    std::string key;
+    key.reserve(5 + 3 * length);
+    auto put = [&](uint8_t byte) {
+        key += kDigits[byte >> 4];
+        key += kDigits[byte & 0x0F];
+    };
+    put(netfn);
+    key += '/';
+    put(command);
     for (size_t i = 0; i < length; ++i) {
-        std::snprintf(text, sizeof text, " %02x", data[i]);
-        key += text;
+        key += ' ';
+        put(data[i]);
     }
     return key;
 }

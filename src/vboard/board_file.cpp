@@ -159,17 +159,6 @@ std::vector<std::string> read_modules(const Json& value, const std::string& path
     return modules;
 }
 
-// A path inside the sandbox: absolute, and no part that could leave it.
-bool is_sandbox_path(const std::string& file) {
-    if (file.size() < 2 || file[0] != '/' || file.back() == '/') return false;
-    std::istringstream parts(file.substr(1));
-    std::string part;
-    while (std::getline(parts, part, '/')) {
-        if (part.empty() || part == "." || part == "..") return false;
-    }
-    return file.find('\0') == std::string::npos;
-}
-
 std::vector<std::pair<std::string, std::string>> read_files(const Json& value,
                                                             const std::string& path) {
     if (!value.is_object()) bad(path, "expected an object, got " + describe(value));
@@ -208,7 +197,7 @@ void check_isa_proxy(const Board& board) {
 Board read_board(const Json& root, const std::string& source) {
     ObjectReader r(root, "",
                    {"name", "description", "uid", "clock", "latency", "smbios", "dmidecode", "pci",
-                    "ports", "smbus", "bmc", "modules", "files"});
+                    "ports", "smbus", "bmc", "modules", "files", "faults"});
     Board board;
     board.source = source;
     board.name = base_name(source);
@@ -228,11 +217,23 @@ Board read_board(const Json& root, const std::string& source) {
     if (const Json* v = r.find("bmc")) board.bmc = read_bmc(*v, "bmc");
     if (const Json* v = r.find("modules")) board.modules = read_modules(*v, "modules");
     if (const Json* v = r.find("files")) board.files = read_files(*v, "files");
+    if (const Json* v = r.find("faults")) board.faults = read_faults(*v, "faults");
     check_isa_proxy(board);
     return board;
 }
 
 }  // namespace
+
+// A path inside the sandbox: absolute, and no part that could leave it.
+bool is_sandbox_path(const std::string& file) {
+    if (file.size() < 2 || file[0] != '/' || file.back() == '/') return false;
+    std::istringstream parts(file.substr(1));
+    std::string part;
+    while (std::getline(parts, part, '/')) {
+        if (part.empty() || part == "." || part == "..") return false;
+    }
+    return file.find('\0') == std::string::npos;
+}
 
 Board parse_board(const std::string& json_text, const std::string& source) {
     DuplicateKeyFinder finder;

@@ -20,12 +20,16 @@ public:
     int64_t elapsed_ns() const;
     // Waits: at once on a virtual clock, really otherwise.
     void sleep_ns(int64_t ns);
+    // How much later than asked the real-time waits ended, in all: the
+    // kernel's and the scheduler's share of the wall time, not the program's.
+    int64_t late_ns() const { return late_ns_; }
 
 private:
     bool virtual_;
-    time_t base_;               // time() at elapsed 0
-    int64_t real_origin_ns_;    // monotonic clock when the board started
+    time_t base_;             // time() at elapsed 0
+    int64_t real_origin_ns_;  // monotonic clock when the board started
     int64_t virtual_elapsed_ns_ = 0;
+    int64_t late_ns_ = 0;
 };
 
 // Parses "YYYY-MM-DD HH:MM:SS" as local time; false if malformed.

@@ -45,24 +45,31 @@ std::string bundled_boards_dir() {
 void seed_root(VirtualBoard& board, const std::string& data_dir) {
     const SandboxPaths& paths = board.paths();
     fs::path root = paths.root();
-    for (const char* dir : kSystemDirs) fs::create_directories(root / dir);
+    // Nothing is placed where the board's faults say nothing exists.
+    auto placed = [&](const std::string& path) { return !board.is_missing(path); };
+    for (const char* dir : kSystemDirs)
+        if (placed(std::string("/") + dir)) fs::create_directories(root / dir);
 
     // Master files: every *.ini shipped with the program.
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(data_dir, ec)) {
-        if (entry.is_regular_file() && entry.path().extension() == ".ini")
+        if (entry.is_regular_file() && entry.path().extension() == ".ini" &&
+            placed("/etc/" + entry.path().filename().string()))
             fs::copy_file(entry.path(), root / "etc" / entry.path().filename(),
                           fs::copy_options::overwrite_existing);
     }
 
-    write_text(paths.map("/proc/modules"), proc_modules(board.board()));
+    if (placed("/proc/modules")) write_text(paths.map("/proc/modules"), proc_modules(board.board()));
 
     for (const auto& file : board.seed_files()) {
+        if (!placed(file.path)) continue;
         write_text(paths.map(file.path), file.content);
         fs::permissions(paths.map(file.path), fs::perms(file.mode), fs::perm_options::replace);
     }
-    for (const std::string& node : board.device_node_paths()) write_text(paths.map(node), "");
+    for (const std::string& node : board.device_node_paths())
+        if (placed(node)) write_text(paths.map(node), "");
 
     // The board's own files come last: they win over everything above.
-    for (const auto& [path, content] : board.board().files) write_text(paths.map(path), content);
+    for (const auto& [path, content] : board.board().files)
+        if (placed(path)) write_text(paths.map(path), content);
 }

@@ -17,6 +17,8 @@ public:
     // Appends to `path` from now on. Returns false (errno set) if it cannot be opened.
     bool open_file(const std::string& path);
     void keep_in_memory(bool keep) { keep_ = keep; }
+    // Whether lines go anywhere; a caller with a costly line to build asks first.
+    bool on() const { return keep_ || fd_ >= 0; }
 
     void line(const std::string& text);
     // printf-style convenience.

@@ -21,7 +21,10 @@ std::string without_trailing_newlines(const char* text) {
 }  // namespace
 
 VirtualBoard::VirtualBoard(Board board, const std::string& root)
-    : board_(std::move(board)), paths_(root), clock_(board_.clock, board_.source) {
+    : board_(std::move(board)),
+      paths_(root),
+      clock_(board_.clock, board_.source),
+      faults_(board_.faults) {
     attach_board_devices(*this);
 }
 
@@ -71,23 +74,53 @@ int VirtualBoard::usleep(useconds_t microseconds) {
 
 // ---- files ------------------------------------------------------------------
 
+// A path the board's faults make missing fails every call that names it.
 FILE* VirtualBoard::fopen(const char* path, const char* mode) {
-    return ::fopen(paths_.map(path).c_str(), mode);
+    std::string normal = SandboxPaths::normalise(path);
+    if (faults_.missing(normal)) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    return faults_.fopen(normal, paths_.map(path), mode);
 }
 
 int VirtualBoard::rename(const char* from, const char* to) {
+    if (is_missing(from) || is_missing(to)) {
+        errno = ENOENT;
+        return -1;
+    }
     return ::rename(paths_.map(from).c_str(), paths_.map(to).c_str());
 }
 
-int VirtualBoard::unlink(const char* path) { return ::unlink(paths_.map(path).c_str()); }
+int VirtualBoard::unlink(const char* path) {
+    if (is_missing(path)) {
+        errno = ENOENT;
+        return -1;
+    }
+    return ::unlink(paths_.map(path).c_str());
+}
 
 int VirtualBoard::stat(const char* path, struct stat* out) {
+    if (is_missing(path)) {
+        errno = ENOENT;
+        return -1;
+    }
     return ::stat(paths_.map(path).c_str(), out);
 }
 
-DIR* VirtualBoard::opendir(const char* path) { return ::opendir(paths_.map(path).c_str()); }
+DIR* VirtualBoard::opendir(const char* path) {
+    if (is_missing(path)) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    return ::opendir(paths_.map(path).c_str());
+}
 
 int VirtualBoard::chmod(const char* path, mode_t mode) {
+    if (is_missing(path)) {
+        errno = ENOENT;
+        return -1;
+    }
     return ::chmod(paths_.map(path).c_str(), mode);
 }
 
@@ -97,7 +130,10 @@ int VirtualBoard::open(const char* path, int flags) {
     std::string normal = SandboxPaths::normalise(path);
     int fd;
     auto node = device_nodes_.find(normal);
-    if (node != device_nodes_.end()) {
+    if (faults_.missing(normal)) {
+        fd = -1;
+        errno = ENOENT;
+    } else if (node != device_nodes_.end()) {
         std::unique_ptr<OpenDevice> device = node->second(flags);
         if (!device) {
             int saved = errno;
@@ -240,7 +276,7 @@ PortSpaceDevice* VirtualBoard::device_at(uint16_t port) {
     return nullptr;
 }
 
-void VirtualBoard::spend_port_latency() { clock_.sleep_ns(int64_t(board_.latency.port_ns)); }
+void VirtualBoard::spend_port_latency() { spend_ns(int64_t(board_.latency.port_ns)); }
 
 uint8_t VirtualBoard::inb(uint16_t port) {
     require_port_permission("inb", port, 1);

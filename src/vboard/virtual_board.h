@@ -17,6 +17,7 @@
 #include "vboard/board.h"
 #include "vboard/clock.h"
 #include "vboard/device.h"
+#include "vboard/file_faults.h"
 #include "vboard/sandbox_paths.h"
 #include "vboard/trace.h"
 
@@ -30,6 +31,10 @@ public:
     const SandboxPaths& paths() const { return paths_; }
     VirtualClock& clock() { return clock_; }
     Trace& trace() { return trace_; }
+    // Whether the board's faults make a path (and what is under it) missing.
+    bool is_missing(std::string_view path) const {
+        return faults_.missing(SandboxPaths::normalise(path));
+    }
 
     // Device plug points.
     void add_port_device(std::unique_ptr<PortSpaceDevice> device);
@@ -55,7 +60,12 @@ public:
         return nullptr;
     }
     // Spends bus time (latency) on the board's clock.
-    void spend_ns(int64_t ns) { clock_.sleep_ns(ns); }
+    void spend_ns(int64_t ns) {
+        charged_bus_ns_ += ns > 0 ? ns : 0;
+        clock_.sleep_ns(ns);
+    }
+    // All the bus time spent so far (the program's sleeps are not bus time).
+    int64_t charged_bus_ns() const { return charged_bus_ns_; }
 
     // Sys
     uid_t getuid() override;
@@ -111,6 +121,8 @@ private:
     SandboxPaths paths_;
     VirtualClock clock_;
     Trace trace_;
+    FileFaults faults_;
+    int64_t charged_bus_ns_ = 0;
 
     std::vector<std::unique_ptr<PortSpaceDevice>> port_devices_;
     int io_privilege_level_ = 0;
