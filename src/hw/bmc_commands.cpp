@@ -77,7 +77,7 @@ int32_t run(const CommandLayout& row, std::initializer_list<uint32_t> arguments,
             *value = recv_data[args[1] + 1];
             return 0;
         case Delivers::bytes_1_to_10:
-            if (!has(kPlatformBlockBytes)) return kFailed;
+            if (!block || !has(kPlatformBlockBytes)) return kFailed;
             std::memcpy(block, recv_data + 1, kPlatformBlockBytes);
             return 0;
     }
