@@ -143,28 +143,39 @@ TEST(MasterFiles, EverySectionLoads) {
 }
 
 // A first run on a bundled board's hardware gives the configuration the
-// board ships with.
-TEST(MasterFiles, BundledBoardsSectionsAreTheirOwnConfigurations) {
-    struct Bundled {
-        const char* board;
-        const char* product;
-        std::vector<const char*> files;
-    };
-    const Bundled bundled[] = {
-        {"demo.json", "VB-130", {"AllSenvis.ini"}},
-        {"bmc-imb.json", "VB-135", {"AllSenvis.ini"}},
-        {"bmc-openipmi.json", "VB-140", {"AllSenvis.ini"}},
-        {"legacy.json", "VB-105", {"OldRevMB.ini", "AllSenvis.ini"}},
-    };
-    for (const Bundled& b : bundled) {
-        auto board = nlohmann::json::parse(read_whole_file((kBoardsDir / b.board).string()));
-        std::string own = board["files"]["/etc/Senvis.ini"].get<std::string>();
-        ASSERT_EQ(0u, own.rfind("[System]\n", 0)) << b.board;
-        for (const char* file : b.files)
-            EXPECT_EQ("[SYSTEM]\n" + own.substr(std::strlen("[System]\n")),
-                      sections_of(file)[b.product])
-                << b.board << " in " << file;
+// board ships with: every bundled board that carries its own configuration has
+// that configuration as its section in AllSenvis.ini, and in every other
+// master file that holds a section for its product.
+std::string product_of(const nlohmann::json& board) {
+    for (const auto& s : board["smbios"]["structures"]) {
+        if (s["type"] != 2) continue;
+        if (s.contains("product")) return s["product"];
+        return s["strings"][s["string_numbers"][1].get<int>() - 1];
     }
+    return "";
+}
+
+TEST(MasterFiles, BundledBoardsSectionsAreTheirOwnConfigurations) {
+    std::map<std::string, std::map<std::string, std::string>> files;
+    for (const char* file : kMasterFiles) files[file] = sections_of(file);
+    int boards_with_configuration = 0;
+    for (const auto& entry : fs::directory_iterator(kBoardsDir)) {
+        auto board = nlohmann::json::parse(read_whole_file(entry.path().string()));
+        if (!board["files"].contains("/etc/Senvis.ini")) continue;
+        ++boards_with_configuration;
+        std::string product = product_of(board);
+        std::string own = board["files"]["/etc/Senvis.ini"].get<std::string>();
+        SCOPED_TRACE(entry.path().filename().string() + " " + product);
+        ASSERT_EQ(0u, own.rfind("[System]\n", 0));
+        std::string expected = "[SYSTEM]\n" + own.substr(std::strlen("[System]\n"));
+        ASSERT_TRUE(files["AllSenvis.ini"].count(product));
+        for (const char* file : kMasterFiles) {
+            if (files[file].count(product)) {
+                EXPECT_EQ(expected, files[file][product]) << file;
+            }
+        }
+    }
+    EXPECT_GE(boards_with_configuration, 4);
 }
 
 }  // namespace
