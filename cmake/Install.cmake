@@ -1,0 +1,45 @@
+# Where an installed Sensorvisor puts its files.
+#
+#   sbin/sensorvisor                    the monitor (runs as root)
+#   bin/sensorvisor-sim                 the virtual-board launcher
+#   share/sensorvisor/*.ini             master files the launcher seeds into a sandbox
+#   share/sensorvisor/boards/*.json     the bundled virtual boards
+#   share/man/man8, man1                the manual pages
+#   /etc/*.ini                          master files the first run reads; an administrator's
+#                                       copy is never replaced
+#   /usr/local/share/pixmaps/sensorvisor/idr_main.ico
+#                                       the about-box icon: the window looks it up under
+#                                       /usr/local/share whatever the prefix
+
+include(GNUInstallDirs)
+
+set(SV_MASTER_FILES
+  ${CMAKE_SOURCE_DIR}/data/AllSenvis.ini
+  ${CMAKE_SOURCE_DIR}/data/OldRevMB.ini
+  ${CMAKE_SOURCE_DIR}/data/OldRevMB_2.ini
+  ${CMAKE_SOURCE_DIR}/data/OldRevMB_3.ini)
+
+install(TARGETS sensorvisor RUNTIME DESTINATION ${CMAKE_INSTALL_SBINDIR})
+install(TARGETS sensorvisor-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${SV_MASTER_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/sensorvisor)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/boards/ DESTINATION ${CMAKE_INSTALL_DATADIR}/sensorvisor/boards
+        FILES_MATCHING PATTERN "*.json")
+install(FILES ${CMAKE_SOURCE_DIR}/man/sensorvisor.8 DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
+install(FILES ${CMAKE_SOURCE_DIR}/man/sensorvisor-sim.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/assets/idr_main.ico
+        DESTINATION /usr/local/share/pixmaps/sensorvisor)
+
+# The master files in /etc: an administrator may have edited them, so an
+# existing file is left as it is (the Debian package marks them as conffiles
+# instead, where dpkg asks). DESTDIR is honoured so that staging installs and
+# the package build see a fresh /etc.
+foreach(master ${SV_MASTER_FILES})
+  get_filename_component(name ${master} NAME)
+  install(CODE "
+    set(target \"\$ENV{DESTDIR}/etc/${name}\")
+    if(EXISTS \"\${target}\")
+      message(STATUS \"Kept: \${target} (already there)\")
+    else()
+      file(INSTALL \"${master}\" DESTINATION /etc)  # file(INSTALL) adds DESTDIR itself
+    endif()")
+endforeach()

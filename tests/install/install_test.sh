@@ -1,0 +1,38 @@
+#!/bin/sh
+# Installs the build into a staging directory twice and checks where every file
+# lands and that an administrator's master file in /etc survives a reinstall.
+# Usage: install_test.sh BUILD_DIR
+set -eu
+build=$1
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+prefix=/usr
+
+install_once() {
+    DESTDIR="$stage" cmake --install "$build" --prefix "$prefix" >"$stage.log" 2>&1 ||
+        { cat "$stage.log"; exit 1; }
+}
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+install_once
+for f in usr/sbin/sensorvisor usr/bin/sensorvisor-sim \
+         usr/share/sensorvisor/AllSenvis.ini usr/share/sensorvisor/OldRevMB_3.ini \
+         usr/share/sensorvisor/boards/demo.json \
+         usr/share/man/man8/sensorvisor.8 usr/share/man/man1/sensorvisor-sim.1 \
+         etc/AllSenvis.ini etc/OldRevMB.ini etc/OldRevMB_2.ini etc/OldRevMB_3.ini \
+         usr/local/share/pixmaps/sensorvisor/idr_main.ico; do
+    [ -f "$stage/$f" ] || fail "$f not installed"
+done
+[ -x "$stage/usr/sbin/sensorvisor" ] || fail "monitor not executable"
+cmp -s "$stage/etc/AllSenvis.ini" "$(dirname "$0")/../../data/AllSenvis.ini" ||
+    fail "/etc/AllSenvis.ini differs from the shipped master file"
+
+# An edited master file is the administrator's: a second install keeps it.
+echo ";; edited by the administrator" >>"$stage/etc/AllSenvis.ini"
+cp "$stage/etc/AllSenvis.ini" "$stage/edited"
+install_once
+cmp -s "$stage/etc/AllSenvis.ini" "$stage/edited" || fail "reinstall replaced /etc/AllSenvis.ini"
+grep -q "Kept: $stage/etc/AllSenvis.ini" "$stage.log" || fail "reinstall did not say it kept the file"
+rm -f "$stage.log"
+echo "install layout ok"
