@@ -1,13 +1,25 @@
 # The two commands of the README, and the build steps they share.
 #   make demo   install what is needed, build, print the demo board's text report
 #   make test   install what is needed, build, run every test (normal and sanitizer builds)
+#   make bench  build the benchmark driver (Release) and run the benchmark
+#   make package  a Debian package (build-package/sensorvisor_*.deb)
+#   make fuzz   build the libFuzzer targets with clang and run each FUZZ_SECONDS seconds
+#   make lint   clang-tidy over src/ and tools/ (.clang-tidy); fails on any finding
 
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
+BUILD_BENCH ?= build-bench
+BUILD_PKG  ?= build-package
+BUILD_FUZZ ?= build-fuzz
+BUILD_LINT ?= build-lint
+LINT_JOBS  ?= 2
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := board_file config_loader config_writer master_file pci_devices proc_i2c \
+                proc_modules smbios sysfs_adapters
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build build-asan demo test test-normal test-asan format clean
+.PHONY: all deps build build-asan demo test test-normal test-asan package bench format clean fuzz lint
 
 all: build
 
@@ -33,8 +45,39 @@ test-asan: build-asan
 
 test: test-normal test-asan
 
+# Installed under /usr; tests are not part of the package build.
+package: deps
+	cmake -S . -B $(BUILD_PKG) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DCMAKE_INSTALL_PREFIX=/usr -DSENSORVISOR_TESTS=OFF
+	cmake --build $(BUILD_PKG) -j $(JOBS)
+	cd $(BUILD_PKG) && cpack
+
+bench:
+	./scripts/install-deps bench
+	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_BENCH) -j $(JOBS) --target sensorvisor-bench
+	./bench/run-bench $(BUILD_BENCH)
+
+# Found crashes stay in $(BUILD_FUZZ)/crashes/, the fuzzers' own corpus in
+# $(BUILD_FUZZ)/corpus/.
+fuzz:
+	./scripts/install-deps fuzz
+	cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DCMAKE_CXX_COMPILER=clang++ -DSENSORVISOR_FUZZ=ON -DSENSORVISOR_TESTS=OFF
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) $(addprefix --target ,$(addsuffix _fuzz,$(FUZZ_TARGETS)))
+	./scripts/run-fuzz $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+# Only the compile database is needed, not a build. The keyword table's
+# compile-time self-check needs more constant-evaluation steps than clang
+# allows by default (as in the fuzzing build).
+lint:
+	./scripts/install-deps lint
+	cmake -S . -B $(BUILD_LINT) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	run-clang-tidy -quiet -j $(LINT_JOBS) -p $(BUILD_LINT) \
+	    -extra-arg=-fconstexpr-steps=16777216 '$(CURDIR)/(src|tools)/'
+
 format:
 	find src tools tests -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_PKG)
