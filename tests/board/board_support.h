@@ -1,6 +1,5 @@
 // Building blocks for the identification tests: SMBIOS bytes for a board
-// file's raw records, and the trace with the scan's 4096 paragraph reads left
-// out.
+// file's raw records, and the trace without the scan's 4096 paragraph reads.
 #pragma once
 
 #include <cstdint>
@@ -20,46 +19,42 @@ inline Lines operator+(Lines a, const Lines& b) {
     return a;
 }
 
-inline std::string hex_byte(unsigned value) {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02x", value & 0xFF);
-    return text;
+// Bytes as a board file's byte list: "5f 44 ...".
+inline std::string hex_list(const std::vector<uint8_t>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (uint8_t b : bytes) text += {' ', digits[b >> 4], digits[b & 15]};
+    return text.substr(1);
 }
 
 // A legacy entry point: "_DMI_", checksum, table length, address, count,
 // revision 2.6, as a byte list.
 inline std::string entry_point_bytes(uint16_t length, uint32_t address, uint16_t count) {
-    std::vector<uint8_t> b = {'_',
-                              'D',
-                              'M',
-                              'I',
-                              '_',
-                              0,
-                              uint8_t(length),
-                              uint8_t(length >> 8),
-                              uint8_t(address),
-                              uint8_t(address >> 8),
-                              uint8_t(address >> 16),
-                              uint8_t(address >> 24),
-                              uint8_t(count),
-                              uint8_t(count >> 8),
-                              0x26};
+    std::vector<uint8_t> b = {'_', 'D', 'M', 'I', '_', 0, uint8_t(length), uint8_t(length >> 8)};
+    for (int shift = 0; shift < 32; shift += 8) b.push_back(uint8_t(address >> shift));
+    b.insert(b.end(), {uint8_t(count), uint8_t(count >> 8), 0x26});
     uint8_t sum = 0;
     for (uint8_t x : b) sum += x;
     b[5] = uint8_t(-sum);
-    std::string text;
-    for (uint8_t x : b) text += (text.empty() ? "" : " ") + hex_byte(x);
-    return text;
+    return hex_list(b);
+}
+
+// A board file with the given "smbios" members (and more top-level members
+// in `rest`, each after a comma), and one raw record of it.
+inline std::string with_smbios(const std::string& smbios, const std::string& rest = "") {
+    return R"({"smbios": {)" + smbios + "}" + rest + "}";
+}
+inline std::string raw(const char* address, const std::string& bytes) {
+    return std::string(R"({"address": ")") + address + R"(", "bytes": ")" + bytes + "\"}";
 }
 
 // A string set as a byte list: each string and its NUL, then the closing NUL.
 inline std::string strings_hex(std::initializer_list<std::string> strings) {
-    std::string text;
-    for (const std::string& s : strings) {
-        for (unsigned char c : s) text += hex_byte(c) + " ";
-        text += "00 ";
-    }
-    return text + "00";
+    std::vector<uint8_t> bytes;
+    for (const std::string& s : strings)
+        bytes.insert(bytes.end(), s.c_str(), s.c_str() + s.size() + 1);
+    bytes.push_back(0);
+    return hex_list(bytes);
 }
 
 // The trace without the entry-point scan's "mem" reads, descriptors shown
@@ -103,16 +98,7 @@ struct Identity {
         bool intact() const { return std::string(guard, 8) == "gggggggg"; }
     };
     Guarded manufacturer, product, version;
-
-    Identity() = default;
-    Identity(const char* m, const char* p, const char* v) {
-        copy_text(manufacturer.text, m);
-        copy_text(product.text, p);
-        copy_text(version.text, v);
-    }
-    std::vector<std::string> texts() const {
-        return {manufacturer.text, product.text, version.text};
-    }
+    Lines texts() const { return {manufacturer.text, product.text, version.text}; }
     bool guards_intact() const {
         return manufacturer.intact() && product.intact() && version.intact();
     }

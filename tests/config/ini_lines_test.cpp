@@ -47,7 +47,6 @@ TEST(IniLines, LineEndsPerReader) {
         {"loader, last line without LF", "A=1", LineEnds::StripLF, {{"A=1", false}}},
         {"writer keeps CR before LF", "A=1\r\n", LineEnds::StripLFOrCR, {{"A=1\r", true}}},
         {"writer strips a lone trailing CR", "A=1\r", LineEnds::StripLFOrCR, {{"A=1", true}}},
-        {"writer, no line end", "A=1", LineEnds::StripLFOrCR, {{"A=1", false}}},
         {"generator strips both",
          "[SYSTEM]\r\nX\n",
          LineEnds::StripLFThenCR,
@@ -69,31 +68,7 @@ TEST(IniLines, LineEndsPerReader) {
     for (const Case& c : kCases) EXPECT_EQ(pieces(c.content, c.rule), c.expected) << c.what;
 }
 
-TEST(IniLines, SettingSplitsAtTheFirstEqualsUntrimmed) {
-    struct Case {
-        const char* text;
-        bool isSetting;
-        const char* key;
-        const char* value;
-    };
-    constexpr Case kCases[] = {
-        {"ITEM_NAME=CPU Fan", true, "ITEM_NAME", "CPU Fan"},
-        {"ITEM_NAME =A=B ", true, "ITEM_NAME ", "A=B "},
-        {"=x", true, "", "x"},
-        {"KEY=", true, "KEY", ""},
-        {"no equals sign", false, "", ""},
-        {"", false, "", ""},
-    };
-    for (const Case& c : kCases) {
-        IniLine line;
-        std::snprintf(line.text, sizeof line.text, "%s", c.text);
-        line.length = std::string(c.text).size();
-        auto setting = split_setting(line);
-        ASSERT_EQ(setting.has_value(), c.isSetting) << c.text;
-        if (!setting) continue;
-        EXPECT_EQ(setting->key, c.key);
-        EXPECT_STREQ(setting->value, c.value);
-    }
-}
+// Settings split at the first "=", key and value untrimmed: the loader's
+// ReadsEverySectionIntoItsRecords and SectionAndLineRules.
 
 }  // namespace

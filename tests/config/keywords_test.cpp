@@ -7,8 +7,6 @@
 #include <set>
 #include <string>
 
-#include "support/sandbox.h"
-
 namespace {
 
 std::string upper(const char* name) {
@@ -62,28 +60,7 @@ TEST(KeywordTable, FamiliesStandInOrderWithTheirCodes) {
     }
 }
 
-TEST(Str2Code, MatchesWholeNamesWithoutRegardToCase) {
-    struct Case {
-        const char* value;
-        int32_t code;
-        const char* err;
-    };
-    // VOL17H would be code 48 under the rule but has no name.
-    constexpr Case kCases[] = {
-        {"true", 1, ""},
-        {"item_switch16", 107, ""},
-        {"Divisor", 6, ""},
-        {"vol16l", 47, ""},
-        {"TRUE ", -1, "str2code: Failure! TRUE \n"},
-        {"", -1, "str2code: Failure! \n"},
-        {"VOL17H", -1, "str2code: Failure! VOL17H\n"},
-    };
-    for (const Case& c : kCases) {
-        OutputCapture capture;
-        EXPECT_EQ(str2code(c.value), c.code) << c.value;
-        EXPECT_EQ(capture.err(), c.err);
-        EXPECT_EQ(capture.out(), "");
-    }
-}
+// str2code's matching (whole names, any case) and its failure message: the
+// loader's keyword tests.
 
 }  // namespace

@@ -51,16 +51,6 @@ TEST_F(OpenIpmiTest, InitOpensTheFirstNodeThatExists) {
     }
 }
 
-TEST_F(OpenIpmiTest, CommandsStepTheMessageId) {
-    Sandbox sb(board_at("/dev/ipmi0"));
-    ASSERT_EQ(0, IpmiInit());
-    EXPECT_EQ(0, ipmi_bmc_command(0x06, 0x01, 0));
-    EXPECT_EQ(3, seqNo);
-    EXPECT_EQ(255, ipmi_bmc_command(0x30, 0x99, 0));  // answered 0xC1
-    EXPECT_EQ(4, seqNo);
-    EXPECT_EQ(0xC1, recv_data[0]);
-}
-
 // A silent BMC costs one bounded wait (5 s), then the monitor goes on
 // without it; a receive on its own reports the time-out as errno.
 TEST_F(OpenIpmiTest, SilentBmcTimesOut) {
