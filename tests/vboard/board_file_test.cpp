@@ -27,7 +27,6 @@ std::string error_of(const std::string& json) {
 // One refusal per rule the loader keeps.
 TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
     const std::pair<const char*, const char*> cases[] = {
-        {R"([1])", "t.json: top level: expected an object, got an array"},
         {R"j({"smbus": [{"bus": 0, "name": "a"}, {"bus": 1, "name": "b", "devices": [{"address": 1},
              {"registers": {"0x10": [1, 2], "0x10": 3}}]}]})j",
          R"(t.json: smbus[1].devices[1].registers["0x10"]: key given twice)"},
@@ -39,11 +38,8 @@ TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
          R"(t.json: clock.start: expected a local time "YYYY-MM-DD HH:MM:SS" from 1970 on, got "2026-02-29 10:00:00")"},
         {R"({"latency": {"i2c_us": 1.5}})",
          "t.json: latency.i2c_us: expected a whole number (0..4294967295), got 1.5"},
-        {R"({"modules": ["i2c_i801", "i2c_i801"]})", "t.json: modules[1]: also listed as modules[0]"},
         {R"({"files": {"/etc/../../x": ""}})",
          R"(t.json: files["/etc/../../x"]: expected an absolute path without empty, "." or ".." parts, got "/etc/../../x")"},
-        {R"({"ports": {"0x10000": {"bytes": "00"}}})",
-         R"(t.json: ports["0x10000"]: expected a port (0..0xFFFF), got "0x10000")"},
         {R"({"ports": {"0x295": {"index_data": {"data": "0x296", "registers": {"78": 1, "0x4E": 2}}}}})",
          R"(t.json: ports["0x295"].index_data.registers["0x4E"]: names the same number as "78")"},
         {R"({"ports": {"0x2E": {"bytes": "00", "superio": {"data": "0x2F"}}}})",
@@ -51,12 +47,8 @@ TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
         {R"({"ports": {"0x2E": {"superio": {}}}})", R"(t.json: ports["0x2E"].superio: missing key "data")"},
         {R"({"ports": {"0x1100": {"bytes": "42 0g"}}})",
          R"(t.json: ports["0x1100"].bytes: expected hex bytes separated by blanks, got "0g" (byte 2))"},
-        {R"({"ports": {"0x1100": {"bytes": " "}}})",
-         R"(t.json: ports["0x1100"].bytes: expected at least 1 hex byte, got 0)"},
         {R"({"ports": {"0x295": {"index_data": {"data": "0x296"}}, "0x296": {"bytes": "00"}}})",
          R"(t.json: ports["0x296"]: port 0x296 is also claimed by ports["0x295"].index_data.data)"},
-        {R"({"ports": {"0xCF0": {"bytes": "00 00 00 00 00 00 00 00 00"}}})",
-         R"(t.json: ports["0xCF0"]: port 0xCF8 is also claimed by PCI configuration (0xCF8..0xCFF))"},
         {R"({"ports": {"0xFFFF": {"bytes": "00 00"}}})", R"(t.json: ports["0xFFFF"]: runs past port 0xFFFF)"},
         {R"({"ports": {"0x2E": {"superio": {"data": "0x2F", "registers": {"0x60": 1}}}}})",
          R"(t.json: ports["0x2E"].superio.registers["0x60"]: registers from 0x30 up belong to a logical device (devices))"},
@@ -66,33 +58,19 @@ TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
          R"(t.json: ports["0x295"].index_data.banks["1"]["0x4e"]: the bank register is never banked)"},
         {R"({"ports": {"0x295": {"index_data": {"data": "0x296", "banks": {"1": {}}}}}})",
          R"(t.json: ports["0x295"].index_data.banks: banks need a bank_register)"},
-        {R"({"pci": [{"bus": 0, "device": 32, "function": 0, "id": 1}]})",
-         "t.json: pci[0].device: expected a device number (0..31), got 32"},
         {R"({"pci": [{"bus": 0, "device": 31, "function": 3, "id": 1, "config": {"0x21": 1}}]})",
          R"(t.json: pci[0].config["0x21"]: expected a dword-aligned offset (0x04..0xFC))"},
         {R"({"pci": [{"bus": 0, "device": 31, "function": 3, "id": 1},
                      {"bus": "0", "device": "0x1F", "function": 3, "id": 2}]})",
          "t.json: pci[1]: bus 0 device 31 function 3 is also pci[0]"},
-        {R"({"smbus": [{"bus": 0, "name": "a"}, {"bus": "0x0", "name": "b"}]})",
-         "t.json: smbus[1].bus: adapter 0 is also smbus[0]"},
         {R"({"smbus": [{"bus": 0, "name": "a\tb"}]})",
          "t.json: smbus[0].name: cannot hold a tab, a line break or a NUL"},
-        {R"({"smbus": [{"bus": 0, "name": "a", "devices": [{"adress": "0x2F"}]}]})",
-         "t.json: smbus[0].devices[0].adress: unknown key"},
         {R"({"smbus": [{"bus": 0, "name": "a", "devices": [{"address": "0x80"}]}]})",
          R"(t.json: smbus[0].devices[0].address: expected a 7-bit address (0..0x7F), got "0x80")"},
-        {R"({"bmc": {"interface": "ipmi"}})",
-         R"(t.json: bmc.interface: expected "imb", "openipmi" or "none", got "ipmi")"},
-        {R"({"bmc": {"interface": "imb", "device": "kvbmc"}})",
-         R"(t.json: bmc.device: expected a device path under /dev/, got "kvbmc")"},
         {R"({"bmc": {"interface": "openipmi", "guid": "35 30 30 31 51 4B 00 00 00 00 00 00 00 00 00"}})",
          "t.json: bmc.guid: expected 16 hex bytes, got 15"},
         {R"({"bmc": {"interface": "openipmi", "responses": {"30/2C 01": "00", "30/2c 1": "00 01"}}})",
          R"(t.json: bmc.responses["30/2c 1"]: names the same request as "30/2C 01")"},
-        {R"({"bmc": {"interface": "openipmi", "responses": {"302c": "00"}}})",
-         R"(t.json: bmc.responses["302c"]: expected "NN/CC" or "NN/CC data..." in hex, got "302c")"},
-        {R"({"bmc": {"interface": "openipmi", "responses": {"40/01": "00"}}})",
-         R"(t.json: bmc.responses["40/01"]: expected a NetFn (00..3F), got "40/01")"},
         {R"({"bmc": {"interface": "openipmi", "completion_codes": {"06/37 00": "0xC1"}}})",
          R"(t.json: bmc.completion_codes["06/37 00"]: expected "NN/CC" without data, got "06/37 00")"},
         {R"({"bmc": {"interface": "openipmi", "isa_proxy": true},
@@ -114,11 +92,8 @@ TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
     // Register values take the same shape wherever they appear.
     const std::pair<const char*, const char*> registers[] = {
         {R"("0x1FF")", R"(: expected a byte (0..0xFF), got "0x1FF")"},
-        {R"([1])", ": expected a byte (0..0xFF) or a register object, got an array"},
         {R"({"values": [], "advance": "read"})", ".values: expected at least one value"},
-        {R"({"values": [1], "advance": "write"})", R"(.advance: expected "read", got "write")"},
         {R"({"values": [1]})", R"(: expected either "advance": "read" or "every": SECONDS)"},
-        {R"({"values": [1], "every": 0})", ".every: expected a whole number of seconds (1..86400), got 0"},
         {R"({"fail": false})", R"(.fail: expected true (omit "fail" for a register that answers))"},
     };
     for (const auto& [value, why] : registers) {
@@ -132,48 +107,30 @@ TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
                 StartsWith("t.json: line 3, column 8: syntax error: "));
 }
 
-RegisterValue fixed(uint8_t value) {
-    return {RegisterValue::Kind::fixed, {value}, 0};
-}
-
-// Numbers in every notation, hex keys in either case, every register-value
-// kind, request keys to normalise; what the board leaves out takes its default.
+// Numbers in every notation, hex keys in either case, request keys to
+// normalise; what the board leaves out takes its default. Register-value kinds
+// and the default bank mask show in behaviour (PortDevices, I2cDev).
 TEST(BoardFile, LoadsEveryNotationAndTheDefaults) {
     Board b = parse_board(R"j({
-  "name": "demo", "uid": "0x3E8", "clock": { "start": "2028-02-29 23:13:59", "virtual": true },
-  "latency": { "i2c_us": "250" },
+  "name": "demo", "uid": "0x3E8", "latency": { "i2c_us": "250" },
   "ports": {
-    "0x295": { "index_data": { "data": "0x296", "bank_register": "0x4E",
-               "registers": { "0x4e": "0x80", "0x21": { "values": ["0x10", 17], "advance": "read" } },
-               "banks": { "4": { "0x5f": { "values": [1, 2, 3], "every": "5" } } } } },
-    "0xCD6": { "index_data": { "data": "0xCD7", "registers": { "0x10": "010" } } },
+    "0xCD6": { "index_data": { "data": "0xCD7", "registers": { "0x10": "010", "0x1f": 31 } } },
     "0x1100": { "bytes": "42 00 0 FF" } },
-  "smbus": [ { "bus": "3", "name": "x", "devices": [ { "address": "0x2F" } ] } ],
+  "smbus": [ { "bus": "3", "name": "x" } ],
   "bmc": { "interface": "openipmi", "responses": { "30/93 00": "00 3C", "30/2C 01 04 5F": "0 2a" },
            "completion_codes": { "06/37": "0xC1", "30/2c": 0 } },
   "files": { "/etc/Senvis.ini": "[System]\n", "/etc/AllSenvis.ini": "x" }
 })j",
                           "boards/demo.json");
     EXPECT_EQ(b.uid, 1000u);
-    EXPECT_EQ(b.clock.start, "2028-02-29 23:13:59");
     EXPECT_EQ(b.latency.i2c_us, 250u);
     EXPECT_EQ(b.dmidecode.mode, DmidecodeSpec::Mode::automatic);
-
-    BankedRegisters expected_hwm;
-    expected_hwm.bank_register = 0x4E;
-    expected_hwm.bank_mask = 0x07;
-    expected_hwm.registers = {{0x4E, fixed(0x80)},
-                              {0x21, {RegisterValue::Kind::on_read, {0x10, 0x11}, 0}}};
-    expected_hwm.banks[4] = {{0x5F, {RegisterValue::Kind::timed, {1, 2, 3}, 5}}};
-    EXPECT_EQ(std::get<IndexDataDevice>(b.ports.at(0x295).device).regs, expected_hwm);
     const auto& pm = std::get<IndexDataDevice>(b.ports.at(0xCD6).device);
-    EXPECT_EQ(pm.regs.registers, (RegisterMap{{0x10, fixed(10)}}));  // decimal, not octal
+    const RegisterValue ten{RegisterValue::Kind::fixed, {10}, 0}, thirty_one{RegisterValue::Kind::fixed, {31}, 0};
+    EXPECT_EQ(pm.regs.registers, (RegisterMap{{0x10, ten}, {0x1F, thirty_one}}));  // decimal, not octal
     EXPECT_THAT(std::get<PortBytes>(b.ports.at(0x1100).device).bytes,
                 ElementsAre(0x42, 0x00, 0x00, 0xFF));
-
-    ASSERT_EQ(b.smbus.size(), 1u);
-    EXPECT_EQ(b.smbus[0].bus, 3u);
-    EXPECT_EQ(b.smbus[0].devices.at(0).address, 0x2F);
+    EXPECT_EQ(b.smbus.at(0).bus, 3u);
 
     // Request keys normalised to two lower-case hex digits per byte.
     EXPECT_EQ(b.bmc.device, "/dev/ipmi0");
@@ -181,8 +138,7 @@ TEST(BoardFile, LoadsEveryNotationAndTheDefaults) {
                                              Pair("30/93 00", ElementsAre(0x00, 0x3C))));
     EXPECT_THAT(b.bmc.completion_codes, ElementsAre(Pair("06/37", 0xC1), Pair("30/2c", 0x00)));
     // Files keep the board's order, not the alphabet's.
-    EXPECT_THAT(b.files, ElementsAre(Pair("/etc/Senvis.ini", "[System]\n"),
-                                     Pair("/etc/AllSenvis.ini", "x")));
+    EXPECT_THAT(b.files, ElementsAre(Pair("/etc/Senvis.ini", "[System]\n"), Pair("/etc/AllSenvis.ini", "x")));
 }
 
 TEST(BoardFile, EncodesSmbiosStructures) {
@@ -200,26 +156,19 @@ TEST(BoardFile, EncodesSmbiosStructures) {
     EXPECT_THAT(smbios_memory(b.smbios), ElementsAre(MemoryChunk{0xF0000, table}));
 }
 
-TEST(BoardFile, LoadsFromAFileAndNamesItInMessages) {
+// The broken board file's message with its path: Launcher.BadBoardFileIsRefused...
+TEST(BoardFile, LoadsFromAFileNamedByItsBaseName) {
     TempDir dir;
-    const std::string good = dir.path() + "/vb-111.json", broken = dir.path() + "/broken.json";
-    write_whole_file(good, R"({"dmidecode": "Manufacturer: X\n"})");
-    write_whole_file(broken, R"({"uid": "root"})");
-    Board b = load_board_file(good);
-    EXPECT_EQ(b.name, "vb-111");  // no name: the file's base name
+    write_whole_file(dir.path() + "/vb-111.json", R"({"dmidecode": "Manufacturer: X\n"})");
+    Board b = load_board_file(dir.path() + "/vb-111.json");
+    EXPECT_EQ(b.name, "vb-111");
     EXPECT_EQ(b.dmidecode.text, "Manufacturer: X\n");
-
-    auto error_loading = [](const std::string& path) -> std::string {
-        try {
-            load_board_file(path);
-        } catch (const BoardError& e) {
-            return e.what();
-        }
-        return "(accepted)";
-    };
-    EXPECT_EQ(error_loading(broken), broken + R"(: uid: expected a user ID (0..4294967294), got "root")");
-    EXPECT_EQ(error_loading(dir.path() + "/missing.json"),
-              dir.path() + "/missing.json: cannot open: No such file or directory");
+    try {
+        load_board_file(dir.path() + "/missing.json");
+        ADD_FAILURE() << "accepted";
+    } catch (const BoardError& e) {
+        EXPECT_EQ(dir.path() + "/missing.json: cannot open: No such file or directory", e.what());
+    }
 }
 
 }  // namespace

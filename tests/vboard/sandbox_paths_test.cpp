@@ -16,9 +16,7 @@ TEST(SandboxPaths, EveryPathStaysInsideTheRoot) {
         {"/etc/Senvis.ini", "/tmp/r/etc/Senvis.ini"},
         {"/etc//./Senvis.ini", "/tmp/r/etc/Senvis.ini"},
         {"/../../etc/passwd", "/tmp/r/etc/passwd"},
-        {"/proc/../../../x", "/tmp/r/x"},
         {"etc/relative", "/tmp/r/etc/relative"},
-        {"/", "/tmp/r"},
         {"/..", "/tmp/r"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.host_path, paths.map(c.program_path)) << c.program_path;
