@@ -159,11 +159,10 @@ int detect_and_hide_nonactivated_items(ItemDisplay* disps, SystemRecord* system,
                 if (failed) {
                     switch_off(disp, item, ">> Disable monitoring of non-available item: %s\n",
                                &switchedOff);
-                } else if (!isNormalReading(disp) && disp->reading == 0) {
-                    switch_off(disp, item, ">> Disable monitoring of non-activated item: %s\n",
-                               &switchedOff);
-                } else if (disp->category == CAT_TEMP &&
-                           (disp->reading == 0 || socket_voltage_off(disp, disps, itemCount))) {
+                } else if ((!isNormalReading(disp) && disp->reading == 0) ||
+                           (disp->category == CAT_TEMP &&
+                            (disp->reading == 0 || socket_voltage_off(disp, disps, itemCount)))) {
+                    // Read as zero, or a temperature whose socket has no voltage.
                     switch_off(disp, item, ">> Disable monitoring of non-activated item: %s\n",
                                &switchedOff);
                 }

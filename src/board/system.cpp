@@ -119,7 +119,7 @@ int get_mb_info(char* manufacturer, char* product, char* version) {
         if (sys().read(mem.get(), paragraph, kParagraph) != static_cast<ssize_t>(kParagraph)) {
             error("Error: read\n");
             // Go on with the next paragraph, wherever the failed read left us.
-            sys().lseek(mem.get(), address + kParagraph, SEEK_SET);
+            sys().lseek(mem.get(), static_cast<off_t>(address + kParagraph), SEEK_SET);
             continue;
         }
         if (std::memcmp(paragraph, kAnchor, sizeof kAnchor - 1) != 0) continue;

@@ -65,15 +65,15 @@ int32_t run(const CommandLayout& row, std::initializer_list<uint32_t> arguments,
         case Delivers::nothing:
             return 0;
         case Delivers::byte1:
-            if (!has(1)) return kFailed;
+            if (!value || !has(1)) return kFailed;
             *value = recv_data[1];
             return 0;
         case Delivers::word:
-            if (!has(2)) return kFailed;
+            if (!value || !has(2)) return kFailed;
             *value = uint32_t(recv_data[1]) * 256 + recv_data[2];
             return 0;
         case Delivers::byte_at_arg1:
-            if (!has(uint64_t(args[1]) + 1)) return kFailed;
+            if (!value || !has(uint64_t(args[1]) + 1)) return kFailed;
             *value = recv_data[args[1] + 1];
             return 0;
         case Delivers::bytes_1_to_10:

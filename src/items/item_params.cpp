@@ -79,7 +79,8 @@ int32_t get_item_max_reading(SystemRecord* system, ItemRecord* item, ParameterRe
         case CAT_FAN: {
             uint32_t divisor = 1;
             get_item_divisor(system, item, parameters, parameterCount, &divisor);
-            return FANConvert(smallest_fan_count(item->chipCode), item->chipCode, divisor, value);
+            return FANConvert(smallest_fan_count(item->chipCode), item->chipCode,
+                              static_cast<int32_t>(divisor), value);
         }
         case CAT_TEMP:
             *value = 127;

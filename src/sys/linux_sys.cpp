@@ -42,7 +42,7 @@ int LinuxSys::wait_readable(int fd, int timeout_ms) {
     timeval* limit_ptr = nullptr;
     if (timeout_ms >= 0) {
         limit.tv_sec = timeout_ms / 1000;
-        limit.tv_usec = (timeout_ms % 1000) * 1000;
+        limit.tv_usec = (timeout_ms % 1000) * 1000L;
         limit_ptr = &limit;
     }
     int ready = ::select(fd + 1, &readable, nullptr, nullptr, limit_ptr);

@@ -273,7 +273,7 @@ void bios_information(Fields& f) {
     }
     // 64 kB units, less one; 0xFF defers to an extended size field.
     if (f.has(0x09) && f.byte(0x09) != 0xFF)
-        f.field("ROM Size", kilobytes((f.byte(0x09) + 1u) * 64));
+        f.field("ROM Size", kilobytes((f.byte(0x09) + 1ull) * 64));
     if (f.has(0x0A, 8)) {
         f.list("Characteristics");
         uint64_t bits = f.qword(0x0A);

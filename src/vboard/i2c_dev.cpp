@@ -149,9 +149,7 @@ int I2cDevClient::smbus(const i2c_smbus_ioctl_data* request) {
     bool needs_data = !(args.size == I2C_SMBUS_QUICK ||
                         (args.size == I2C_SMBUS_BYTE && args.read_write == I2C_SMBUS_WRITE));
     int refused = 0;
-    if (!kernel_size(args.size) || !valid_direction) {
-        refused = -EINVAL;
-    } else if (needs_data && !args.data) {
+    if (!kernel_size(args.size) || !valid_direction || (needs_data && !args.data)) {
         refused = -EINVAL;
     } else if (!SmbusBus::does(args.size)) {
         refused = -EOPNOTSUPP;

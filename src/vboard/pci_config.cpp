@@ -149,6 +149,7 @@ unsigned irq_of(const PciFunction& f) {
 // does not know are not listed.
 std::string proc_bus_pci_devices(const std::vector<PciFunction>& functions) {
     std::vector<const PciFunction*> order;
+    order.reserve(functions.size());
     for (const PciFunction& f : functions) order.push_back(&f);
     std::sort(order.begin(), order.end(), [](const PciFunction* a, const PciFunction* b) {
         return function_key(a->bus, devfn_of(*a)) < function_key(b->bus, devfn_of(*b));

@@ -214,7 +214,7 @@ int VirtualBoard::wait_readable(int fd, int timeout_ms) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(fd, &readable);
-    timeval limit{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
+    timeval limit{timeout_ms / 1000, (timeout_ms % 1000) * 1000L};
     int ready = ::select(fd + 1, &readable, nullptr, nullptr, timeout_ms < 0 ? nullptr : &limit);
     if (ready == 0) errno = ETIMEDOUT;
     return ready;
