@@ -50,8 +50,6 @@ bool socket_voltage_off(const ItemDisplay* disp, const ItemDisplay* disps, int32
     return false;
 }
 
-enum class Section { None, System, Item, Parameter };
-
 // The rewrite's own section rules: inside the items "[Item]" moves the index
 // on, and once a "[Parameter]" is reached the rest of the file is copied as
 // it stands (an [Item] after it keeps its MONITOR line).
@@ -61,13 +59,13 @@ public:
 
     bool operator()(const IniLine& line, std::string& replacement) {
         switch (section_) {
-            case Section::Parameter:
+            case IniSection::Parameter:
                 return false;
-            case Section::None:
-            case Section::System:
+            case IniSection::None:
+            case IniSection::System:
                 if (line.text[0] == '[') enter(line);
                 return false;
-            case Section::Item:
+            case IniSection::Item:
                 if (is_header(line, "[System]") || is_header(line, "[Item]") ||
                     is_header(line, "[Parameter]")) {
                     enter(line);
@@ -79,16 +77,7 @@ public:
     }
 
 private:
-    void enter(const IniLine& line) {
-        if (is_header(line, "[System]")) {
-            section_ = Section::System;
-        } else if (is_header(line, "[Item]")) {
-            section_ = Section::Item;
-            ++itemIndex_;
-        } else if (is_header(line, "[Parameter]")) {
-            section_ = Section::Parameter;
-        }
-    }
+    void enter(const IniLine& line) { enter_ini_section(line, section_, itemIndex_); }
 
     bool replace_monitor(const IniLine& line, std::string& replacement) {
         auto setting = split_setting(line);
@@ -101,7 +90,7 @@ private:
 
     const ItemDisplay* disps_;
     int32_t count_;
-    Section section_ = Section::None;
+    IniSection section_ = IniSection::None;
     int32_t itemIndex_ = -1;
 };
 

@@ -27,3 +27,14 @@ std::string setting_text(std::string_view key, std::string_view value) {
     text.append(key).append("=").append(value);
     return text;
 }
+
+void enter_ini_section(const IniLine& line, IniSection& section, int32_t& itemIndex) {
+    if (is_header(line, "[System]")) {
+        section = IniSection::System;
+    } else if (is_header(line, "[Item]")) {
+        section = IniSection::Item;
+        ++itemIndex;
+    } else if (is_header(line, "[Parameter]")) {
+        section = IniSection::Parameter;
+    }
+}

@@ -7,6 +7,7 @@
 // shares only the file steps and the copy loop here.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -41,6 +42,15 @@ void copy_ini_lines(FILE* from, FILE* to, Edit&& edit) {
         write_ini_line(to, replaced ? std::string_view(replacement) : line.view(), line.hadLineEnd);
     }
 }
+
+// The sections both rewrites tell apart.
+enum class IniSection { None, System, Item, Parameter };
+
+// The header step both rewrites share: "[System]", "[Item]" (which moves
+// `itemIndex` on) and "[Parameter]" open their sections; any other line leaves
+// `section` as it is. Where a rewrite stays in a section regardless, it does
+// not call this.
+void enter_ini_section(const IniLine& line, IniSection& section, int32_t& itemIndex);
 
 // "KEY=VALUE" with the key as the file spells it.
 std::string setting_text(std::string_view key, std::string_view value);

@@ -47,41 +47,32 @@ constexpr SavedKey kSavedSystemKeys[] = {
 constexpr int kItemsMode = 1;
 constexpr const char* kMonitorKey = "MONITOR";
 
-enum class Section { None, System, Item, Parameter };
-
 class SaveEditor {
 public:
     SaveEditor(int mode, const RunContext& context) : mode_(mode), context_(context) {}
 
     bool operator()(const IniLine& line, std::string& replacement) {
-        if (section_ == Section::Parameter) return false;  // copied to the end as it stands
+        if (section_ == IniSection::Parameter) return false;  // copied to the end as it stands
         if (line.text[0] == '[') {
             enter(line);
             return false;
         }
         auto setting = split_setting(line);
         if (!setting) return false;
-        if (section_ == Section::System) return replace_system(setting->key, replacement);
-        if (section_ == Section::Item) return replace_monitor(setting->key, replacement);
+        if (section_ == IniSection::System) return replace_system(setting->key, replacement);
+        if (section_ == IniSection::Item) return replace_monitor(setting->key, replacement);
         return false;
     }
 
 private:
     void enter(const IniLine& line) {
-        if (section_ == Section::Item) {
+        if (section_ == IniSection::Item) {
             // Within the items only the parameter sections change the state;
             // further "[Item]" lines do not move the index.
-            if (is_header(line, "[Parameter]")) section_ = Section::Parameter;
+            if (is_header(line, "[Parameter]")) section_ = IniSection::Parameter;
             return;
         }
-        if (is_header(line, "[System]")) {
-            section_ = Section::System;
-        } else if (is_header(line, "[Item]")) {
-            section_ = Section::Item;
-            ++itemIndex_;
-        } else if (is_header(line, "[Parameter]")) {
-            section_ = Section::Parameter;
-        }
+        enter_ini_section(line, section_, itemIndex_);
     }
 
     bool replace_system(std::string_view key, std::string& replacement) {
@@ -105,7 +96,7 @@ private:
 
     int mode_;
     const RunContext& context_;
-    Section section_ = Section::None;
+    IniSection section_ = IniSection::None;
     int32_t itemIndex_ = -1;
 };
 
