@@ -202,7 +202,7 @@ std::string ipmi_request_key(uint8_t netfn, uint8_t command, const uint8_t* data
 // Failures of the sandbox's own storage and kernel files, for testing how the
 // monitor copes with them. Paths are absolute sandbox paths; a path covers
 // itself and everything under it.
-struct FaultSpec {
+struct FaultSettings {
     // Path -> bytes that can still be written under it. Once they are used up,
     // a write fails with ENOSPC, as on a full file system. The longest
     // matching path counts (one file system mounted inside another).
@@ -234,7 +234,7 @@ struct Board {
     std::vector<std::string> modules;
     // Files placed in the sandbox when it is seeded, in board-file order.
     std::vector<std::pair<std::string, std::string>> files;
-    FaultSpec faults;
+    FaultSettings faults;
 };
 
 // Reads and validates a board file. Throws BoardError.

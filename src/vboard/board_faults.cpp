@@ -29,9 +29,9 @@ std::vector<std::string> read_path_list(const Json& value, const std::string& pa
 
 }  // namespace
 
-FaultSpec read_faults(const Json& value, const std::string& path) {
+FaultSettings read_faults(const Json& value, const std::string& path) {
     ObjectReader r(value, path, {"full_disk", "missing", "unreadable"});
-    FaultSpec faults;
+    FaultSettings faults;
     if (const Json* disks = r.find("full_disk")) {
         std::string at = r.path("full_disk");
         if (!disks->is_object()) bad(at, "expected an object, got " + describe(*disks));

@@ -15,7 +15,7 @@ std::vector<PciFunction> read_pci(const Json& value, const std::string& path);
 std::map<uint16_t, PortDevice> read_ports(const Json& value, const std::string& path);
 std::vector<SmbusAdapter> read_smbus(const Json& value, const std::string& path);
 BmcSpec read_bmc(const Json& value, const std::string& path);
-FaultSpec read_faults(const Json& value, const std::string& path);
+FaultSettings read_faults(const Json& value, const std::string& path);
 
 // An absolute sandbox path without empty, "." or ".." parts, not ending in "/".
 bool is_sandbox_path(const std::string& file);

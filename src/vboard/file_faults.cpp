@@ -91,9 +91,9 @@ bool path_within(std::string_view path, std::string_view prefix) {
            (path.size() == prefix.size() || path[prefix.size()] == '/');
 }
 
-FileFaults::FileFaults(const FaultSpec& spec)
-    : missing_(spec.missing), unreadable_(spec.unreadable) {
-    for (const auto& [path, free] : spec.full_disk)
+FileFaults::FileFaults(const FaultSettings& settings)
+    : missing_(settings.missing), unreadable_(settings.unreadable) {
+    for (const auto& [path, free] : settings.full_disk)
         disks_.emplace_back(path, std::make_shared<uint64_t>(free));
     std::sort(disks_.begin(), disks_.end(),
               [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });

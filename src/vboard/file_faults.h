@@ -16,7 +16,7 @@
 
 class FileFaults {
 public:
-    explicit FileFaults(const FaultSpec& spec);
+    explicit FileFaults(const FaultSettings& settings);
 
     // Whether a normalised absolute path lies at or under a missing path.
     bool missing(std::string_view path) const;
