@@ -50,6 +50,9 @@ public:
     int stat(const char* p, struct stat* s) override {
         return pass([&] { return inner_.stat(p, s); });
     }
+    int lstat(const char* p, struct stat* s) override {
+        return pass([&] { return inner_.lstat(p, s); });
+    }
     DIR* opendir(const char* p) override {
         return pass([&] { return inner_.opendir(p); });
     }
@@ -57,8 +60,14 @@ public:
         return pass([&] { return inner_.chmod(p, m); });
     }
 
-    int open(const char* p, int f) override {
-        return pass([&] { return inner_.open(p, f); });
+    int open(const char* p, int f, mode_t m = 0) override {
+        return pass([&] { return inner_.open(p, f, m); });
+    }
+    ssize_t write(int fd, const void* b, size_t n) override {
+        return pass([&] { return inner_.write(fd, b, n); });
+    }
+    int fsync(int fd) override {
+        return pass([&] { return inner_.fsync(fd); });
     }
     int close(int fd) override {
         return pass([&] { return inner_.close(fd); });

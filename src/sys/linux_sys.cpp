@@ -21,12 +21,15 @@ FILE* LinuxSys::fopen(const char* path, const char* mode) { return ::fopen(path,
 int LinuxSys::rename(const char* from, const char* to) { return ::rename(from, to); }
 int LinuxSys::unlink(const char* path) { return ::unlink(path); }
 int LinuxSys::stat(const char* path, struct stat* out) { return ::stat(path, out); }
+int LinuxSys::lstat(const char* path, struct stat* out) { return ::lstat(path, out); }
 DIR* LinuxSys::opendir(const char* path) { return ::opendir(path); }
 int LinuxSys::chmod(const char* path, mode_t mode) { return ::chmod(path, mode); }
 
-int LinuxSys::open(const char* path, int flags) { return ::open(path, flags); }
+int LinuxSys::open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 int LinuxSys::close(int fd) { return ::close(fd); }
 ssize_t LinuxSys::read(int fd, void* buf, size_t count) { return ::read(fd, buf, count); }
+ssize_t LinuxSys::write(int fd, const void* buf, size_t count) { return ::write(fd, buf, count); }
+int LinuxSys::fsync(int fd) { return ::fsync(fd); }
 off_t LinuxSys::lseek(int fd, off_t offset, int whence) { return ::lseek(fd, offset, whence); }
 int LinuxSys::ioctl(int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); }
 void* LinuxSys::mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset) {

@@ -30,13 +30,17 @@ public:
     virtual int rename(const char* from, const char* to) = 0;
     virtual int unlink(const char* path) = 0;
     virtual int stat(const char* path, struct stat* out) = 0;
+    virtual int lstat(const char* path, struct stat* out) = 0;
     virtual DIR* opendir(const char* path) = 0;
     virtual int chmod(const char* path, mode_t mode) = 0;
 
     // Descriptors and device nodes.
-    virtual int open(const char* path, int flags) = 0;
+    // `mode` is used only when `flags` create the file.
+    virtual int open(const char* path, int flags, mode_t mode = 0) = 0;
     virtual int close(int fd) = 0;
     virtual ssize_t read(int fd, void* buf, size_t count) = 0;
+    virtual ssize_t write(int fd, const void* buf, size_t count) = 0;
+    virtual int fsync(int fd) = 0;
     virtual off_t lseek(int fd, off_t offset, int whence) = 0;
     virtual int ioctl(int fd, unsigned long request, void* arg) = 0;
     virtual void* mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset) = 0;

@@ -25,23 +25,18 @@ ssize_t faulty_read(void* cookie, char* buf, size_t size) {
     return ::read(stream->fd, buf, size);
 }
 
-// As write(2) on a file system that fills up: what still fits is written and
-// counted, and a write with no room at all fails with ENOSPC. (A cookie
-// write reports failure as 0 bytes; stdio then marks the stream's error.)
+// A cookie write reports failure as 0 bytes; stdio then marks the stream's
+// error. The kernel would refuse the rest of a short write with ENOSPC on the
+// next call; stdio over a cookie does not retry, so it hears about it now.
 ssize_t faulty_write(void* cookie, const char* buf, size_t size) {
     auto* stream = static_cast<FaultyStream*>(cookie);
-    size_t fits = size;
-    if (stream->free_bytes) fits = std::min<uint64_t>(size, *stream->free_bytes);
-    if (fits == 0 && size > 0) {
-        errno = ENOSPC;
-        return 0;
+    if (!stream->free_bytes) {
+        ssize_t written = ::write(stream->fd, buf, size);
+        return written < 0 ? 0 : written;
     }
-    ssize_t written = ::write(stream->fd, buf, fits);
-    if (written <= 0) return 0;
-    if (stream->free_bytes) *stream->free_bytes -= uint64_t(written);
-    // The kernel would refuse the rest with ENOSPC on the next call; stdio
-    // over a cookie does not retry, so it hears about it now.
-    if (size_t(written) < size && fits < size) errno = ENOSPC;
+    ssize_t written = FileFaults::write_counted(stream->fd, buf, size, *stream->free_bytes);
+    if (written < 0) return 0;
+    if (size_t(written) < size) errno = ENOSPC;
     return written;
 }
 
@@ -104,6 +99,23 @@ bool FileFaults::missing(std::string_view path) const {
                        [&](const std::string& gone) { return path_within(path, gone); });
 }
 
+ssize_t FileFaults::write_counted(int fd, const void* buf, size_t size, uint64_t& free_bytes) {
+    size_t fits = std::min<uint64_t>(size, free_bytes);
+    if (fits == 0 && size > 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    ssize_t written = ::write(fd, buf, fits);
+    if (written > 0) free_bytes -= uint64_t(written);
+    return written;
+}
+
+std::shared_ptr<uint64_t> FileFaults::disk_of(std::string_view path) const {
+    for (const auto& [disk, free] : disks_)
+        if (path_within(path, disk)) return free;
+    return nullptr;
+}
+
 FILE* FileFaults::fopen(const std::string& path, const std::string& real_path,
                         const char* mode) const {
     int flags = open_flags(mode);
@@ -114,14 +126,7 @@ FILE* FileFaults::fopen(const std::string& path, const std::string& real_path,
     bool reads_fail = std::any_of(unreadable_.begin(), unreadable_.end(),
                                   [&](const std::string& bad) { return path_within(path, bad); });
     std::shared_ptr<uint64_t> free_bytes;
-    if ((flags & O_ACCMODE) != O_RDONLY) {
-        for (const auto& [disk, free] : disks_) {
-            if (path_within(path, disk)) {
-                free_bytes = free;
-                break;
-            }
-        }
-    }
+    if ((flags & O_ACCMODE) != O_RDONLY) free_bytes = disk_of(path);
     if (!reads_fail && !free_bytes) return ::fopen(real_path.c_str(), mode);
 
     int fd = ::open(real_path.c_str(), flags, 0666);

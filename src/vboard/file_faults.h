@@ -25,6 +25,16 @@ public:
     // normalised `path`, with the faults that apply to it.
     FILE* fopen(const std::string& path, const std::string& real_path, const char* mode) const;
 
+    // The free bytes left on the full disk that holds `path`, or null when
+    // its file system is not full. Shared with the streams and descriptors
+    // open for writing there.
+    std::shared_ptr<uint64_t> disk_of(std::string_view path) const;
+
+    // write(2) on a descriptor of a file system that fills up: what still fits
+    // is written and counted, and a write with no room at all fails with
+    // ENOSPC.
+    static ssize_t write_counted(int fd, const void* buf, size_t size, uint64_t& free_bytes);
+
 private:
     std::vector<std::string> missing_;
     std::vector<std::string> unreadable_;

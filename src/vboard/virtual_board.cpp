@@ -108,6 +108,14 @@ int VirtualBoard::stat(const char* path, struct stat* out) {
     return ::stat(paths_.map(path).c_str(), out);
 }
 
+int VirtualBoard::lstat(const char* path, struct stat* out) {
+    if (is_missing(path)) {
+        errno = ENOENT;
+        return -1;
+    }
+    return ::lstat(paths_.map(path).c_str(), out);
+}
+
 DIR* VirtualBoard::opendir(const char* path) {
     if (is_missing(path)) {
         errno = ENOENT;
@@ -126,7 +134,7 @@ int VirtualBoard::chmod(const char* path, mode_t mode) {
 
 // ---- descriptors and device nodes --------------------------------------------
 
-int VirtualBoard::open(const char* path, int flags) {
+int VirtualBoard::open(const char* path, int flags, mode_t mode) {
     std::string normal = SandboxPaths::normalise(path);
     int fd;
     auto node = device_nodes_.find(normal);
@@ -146,7 +154,10 @@ int VirtualBoard::open(const char* path, int flags) {
         fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         if (fd >= 0) open_devices_[fd] = std::move(device);
     } else {
-        fd = ::open(paths_.map(path).c_str(), flags | O_CLOEXEC, 0644);
+        fd = ::open(paths_.map(path).c_str(), flags | O_CLOEXEC, mode);
+        if (fd >= 0 && (flags & O_ACCMODE) != O_RDONLY) {
+            if (auto disk = faults_.disk_of(normal)) full_disk_fds_[fd] = std::move(disk);
+        }
     }
     int saved = errno;
     trace_.linef("open %s -> %d", path, fd);
@@ -161,12 +172,35 @@ OpenDevice* VirtualBoard::open_device(int fd) {
 
 int VirtualBoard::close(int fd) {
     open_devices_.erase(fd);
+    full_disk_fds_.erase(fd);
     return ::close(fd);
 }
 
 ssize_t VirtualBoard::read(int fd, void* buf, size_t count) {
     if (OpenDevice* device = open_device(fd)) return device->read(buf, count);
     return ::read(fd, buf, count);
+}
+
+ssize_t VirtualBoard::write(int fd, const void* buf, size_t count) {
+    if (open_device(fd)) {
+        errno = EINVAL;  // the emulated devices take requests through ioctl only
+        return -1;
+    }
+    auto disk = full_disk_fds_.find(fd);
+    if (disk != full_disk_fds_.end())
+        return FileFaults::write_counted(fd, buf, count, *disk->second);
+    return ::write(fd, buf, count);
+}
+
+// The sandbox stands in for the machine's disk but lives in a scratch
+// directory of the host: syncing it there would only cost time. What the
+// kernel would check, a descriptor that is open and not a device, is checked.
+int VirtualBoard::fsync(int fd) {
+    if (open_device(fd)) {
+        errno = EINVAL;
+        return -1;
+    }
+    return fcntl(fd, F_GETFD) < 0 ? -1 : 0;
 }
 
 off_t VirtualBoard::lseek(int fd, off_t offset, int whence) {

@@ -77,12 +77,15 @@ public:
     int rename(const char* from, const char* to) override;
     int unlink(const char* path) override;
     int stat(const char* path, struct stat* out) override;
+    int lstat(const char* path, struct stat* out) override;
     DIR* opendir(const char* path) override;
     int chmod(const char* path, mode_t mode) override;
 
-    int open(const char* path, int flags) override;
+    int open(const char* path, int flags, mode_t mode = 0) override;
     int close(int fd) override;
     ssize_t read(int fd, void* buf, size_t count) override;
+    ssize_t write(int fd, const void* buf, size_t count) override;
+    int fsync(int fd) override;
     off_t lseek(int fd, off_t offset, int whence) override;
     int ioctl(int fd, unsigned long request, void* arg) override;
     void* mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset) override;
@@ -131,6 +134,8 @@ private:
     std::map<std::string, DeviceOpener> device_nodes_;
     std::vector<SeedFile> seed_files_;
     std::map<int, std::unique_ptr<OpenDevice>> open_devices_;
+    // Descriptors open for writing on a file system that fills up.
+    std::map<int, std::shared_ptr<uint64_t>> full_disk_fds_;
     struct MappedRegion {
         std::unique_ptr<uint8_t[]> bytes;
         size_t length;

@@ -37,11 +37,14 @@ public:
     int rename(const char*, const char*) override { unexpected(); }
     int unlink(const char*) override { unexpected(); }
     int stat(const char*, struct stat*) override { unexpected(); }
+    int lstat(const char*, struct stat*) override { unexpected(); }
     DIR* opendir(const char*) override { unexpected(); }
     int chmod(const char*, mode_t) override { unexpected(); }
-    int open(const char*, int) override { unexpected(); }
+    int open(const char*, int, mode_t) override { unexpected(); }
     int close(int) override { unexpected(); }
     ssize_t read(int, void*, size_t) override { unexpected(); }
+    ssize_t write(int, const void*, size_t) override { unexpected(); }
+    int fsync(int) override { unexpected(); }
     off_t lseek(int, off_t, int) override { unexpected(); }
     int ioctl(int, unsigned long, void*) override { unexpected(); }
     void* mmap(void*, size_t, int, int, int, off_t) override { unexpected(); }
