@@ -10,6 +10,9 @@
 //   status         expected exit status (default 0)
 //   expected-root/ files that must be in the root afterwards, byte for byte
 //   absent         paths (one per line) that must not exist afterwards
+//   trace          excerpts of what the hardware must have seen: blocks of
+//                  consecutive trace lines, separated by "..." lines, found in
+//                  this order
 //   second-run/    optional: the same files for a second run on the same root
 //                  (its board is the case's board.json unless its args name one)
 #include <gtest/gtest.h>
@@ -46,6 +49,20 @@ std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
+// Blocks of lines separated by "..." lines.
+std::vector<std::vector<std::string>> excerpts_of(const std::string& text) {
+    std::vector<std::vector<std::string>> excerpts(1);
+    for (const std::string& line : lines_of(text)) {
+        if (line == "...") {
+            excerpts.emplace_back();
+        } else {
+            excerpts.back().push_back(line);
+        }
+    }
+    std::erase_if(excerpts, [](const auto& excerpt) { return excerpt.empty(); });
+    return excerpts;
+}
+
 void replace_all(std::string* text, const std::string& from, const std::string& to) {
     for (size_t at = text->find(from); at != std::string::npos; at = text->find(from, at + to.size()))
         text->replace(at, from.size(), to);
@@ -76,6 +93,9 @@ void run_and_check(const fs::path& case_dir, const fs::path& step_dir, const std
         args.push_back(line);
     }
     if (!has_board) args.insert(args.begin(), {"--board", (case_dir / "board.json").string()});
+    TempDir trace_dir;
+    const std::string trace_file = trace_dir.path() + "/trace";
+    args.insert(args.begin(), {"--trace", trace_file});
 
     SimResult result = run_sim(args);
 
@@ -97,6 +117,15 @@ void run_and_check(const fs::path& case_dir, const fs::path& step_dir, const std
             EXPECT_EQ(read_whole_file(entry.path().string()), read_whole_file(actual.string()))
                 << relative << " differs";
         }
+    }
+    const std::vector<std::string> seen = lines_of(read_or(trace_file, ""));
+    auto at = seen.begin();
+    for (const std::vector<std::string>& excerpt : excerpts_of(read_or(step_dir / "trace", ""))) {
+        at = std::search(at, seen.end(), excerpt.begin(), excerpt.end());
+        EXPECT_NE(at, seen.end()) << "the hardware did not see, after the excerpts before it:\n"
+                                  << testing::PrintToString(excerpt);
+        if (at == seen.end()) break;
+        at += static_cast<std::ptrdiff_t>(excerpt.size());
     }
     for (const std::string& path : lines_of(read_or(step_dir / "absent", "")))
         EXPECT_FALSE(fs::exists(fs::path(root) / fs::path(path).relative_path()))
