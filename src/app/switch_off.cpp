@@ -94,7 +94,8 @@ private:
     int32_t itemIndex_ = -1;
 };
 
-// Ends the process (Sys::exit does not return).
+// Ends the process (Sys::exit does not return); the file on disk is the old
+// one or the new one.
 void fail(const char* format, const char* path) {
     std::fprintf(stderr, format, path);
     sys().exit(kRewriteFailed);
@@ -102,22 +103,24 @@ void fail(const char* format, const char* path) {
 
 void rewrite_monitor_lines(const ItemDisplay* disps, int32_t count) {
     std::printf("\n");
-    File backup;
-    File fresh;
-    switch (open_senvis_rewrite(backup, fresh)) {
-        case RewriteOpen::Opened:
-            break;
-        case RewriteOpen::BackupNotOpened:
-            fail("Error: cannot open %s\n", kSenvisIniOldPath);
+    RewriteSource source = read_rewrite_source();
+    if (!source.read) return fail("Error: cannot open %s\n", source.path);
+    std::string content;
+    copy_ini_lines(source.content, content, MonitorEditor(disps, count));
+    switch (replace_senvis_ini(source, content)) {
+        case RewriteResult::Done:
             return;
-        case RewriteOpen::NewNotCreated:
-            fail("Error: cannot open %s\n", kSenvisIniPath);
-            return;
+        case RewriteResult::SourceNotOpened:
+        case RewriteResult::BackupNotCreated:
+            return fail("Error: cannot open %s\n", kSenvisIniOldPath);
+        case RewriteResult::BackupNotWritten:
+            return fail("Error: cannot close %s\n", kSenvisIniOldPath);
+        case RewriteResult::NewNotCreated:
+            return fail("Error: cannot open %s\n", kSenvisIniPath);
+        case RewriteResult::NewNotWritten:
+            // A full disk shows when the new file is written out.
+            return fail("Error: cannot close %s\n", kSenvisIniPath);
     }
-    copy_ini_lines(backup.get(), fresh.get(), MonitorEditor(disps, count));
-    if (backup.close() != 0) fail("Error: cannot close %s\n", kSenvisIniOldPath);
-    // A full disk shows when the new file's buffer is written out.
-    if (fresh.close() != 0) fail("Error: cannot close %s\n", kSenvisIniPath);
 }
 
 }  // namespace

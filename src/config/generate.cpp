@@ -9,6 +9,7 @@
 #include "config/ini_lines.h"
 #include "config/master_choice.h"
 #include "config/paths.h"
+#include "common/staged_file.h"
 #include "sys/handles.h"
 #include "sys/sys.h"
 
@@ -23,6 +24,7 @@ constexpr std::string_view kSystemHeader = "[SYSTEM]";
 constexpr std::string_view kBoardHeaderStart = "[_";
 constexpr std::string_view kBoardHeaderEnd = "_]";
 constexpr std::string_view kCommentStart = ";;";
+constexpr mode_t kConfigMode = 0644;
 
 }  // namespace
 
@@ -37,24 +39,17 @@ int produce_senvis_ini(const char* product, const char* version) {
     std::string boardHeader;
     boardHeader.append(kBoardHeaderStart).append(product).append(kBoardHeaderEnd);
 
-    File output;
+    // The section is gathered first and written whole at the end, so that a
+    // run that fails halfway leaves no configuration behind: the next run is
+    // a first run again, instead of one that trusts half a file.
+    std::string content;
     CopyState state = CopyState::Searching;
-    bool failed = false;
     IniLine line;
-    while (!failed && state != CopyState::Done &&
-           read_ini_line(master.get(), line, LineEnds::StripLFThenCR)) {
+    while (state != CopyState::Done && read_ini_line(master.get(), line, LineEnds::StripLFThenCR)) {
         if (line.view().starts_with(kCommentStart)) continue;
         switch (state) {
             case CopyState::Searching:
-                if (is_header(line, boardHeader)) {
-                    output = File(sys().fopen(kSenvisIniPath, "w"));
-                    if (!output) {
-                        std::fprintf(stderr, "Error: Cannot create the file '%s'.\n",
-                                     kSenvisIniPath);
-                        failed = true;
-                    }
-                    state = CopyState::Found;
-                }
+                if (is_header(line, boardHeader)) state = CopyState::Found;
                 break;
             case CopyState::Found:
                 if (is_header(line, kSystemHeader)) state = CopyState::Copying;
@@ -65,23 +60,25 @@ int produce_senvis_ini(const char* product, const char* version) {
             case CopyState::Done:
                 break;
         }
-        if (state == CopyState::Copying) write_ini_line(output.get(), line.view(), true);
+        if (state == CopyState::Copying) append_ini_line(content, line.view(), true);
+    }
+    if (state == CopyState::Searching) {
+        std::fprintf(stderr, "Error: The initial file for this motherboard is not found!\n");
+        return -1;
     }
 
+    // A header was found: the file is created, even when the section turns
+    // out to have no "[SYSTEM]" line (it then stays empty).
+    StagedFile output(kSenvisIniPath, content, kConfigMode);
+    StageResult written = output.commit();
     bool copied = state == CopyState::Copying || state == CopyState::Done;
-    if (!copied) {
+    if (written != StageResult::Done)
+        std::fprintf(stderr, "Error: Cannot create the file '%s'.\n", kSenvisIniPath);
+    // A file that could not be created or moved in ends the copy as a
+    // section that was never found does.
+    if (written == StageResult::NotCreated || written == StageResult::NotMoved || !copied) {
         std::fprintf(stderr, "Error: The initial file for this motherboard is not found!\n");
-        failed = true;
+        return -1;
     }
-    if (output) {
-        // A write that did not reach the disk (a full file system) shows at
-        // the latest when the close flushes the stream.
-        bool writeFailed = std::ferror(output.get()) != 0;
-        if (output.close() != 0) writeFailed = true;
-        if (writeFailed && copied) {
-            std::fprintf(stderr, "Error: Cannot create the file '%s'.\n", kSenvisIniPath);
-            failed = true;
-        }
-    }
-    return failed ? -1 : 0;
+    return written == StageResult::Done ? 0 : -1;
 }

@@ -1,16 +1,21 @@
 #include "config/ini_lines.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "config/nocase.h"
 
-bool read_ini_line(FILE* file, IniLine& line, LineEnds rule) {
-    if (std::fgets(line.text, sizeof line.text, file) == nullptr) {
-        line.text[0] = '\0';
-        line.length = 0;
-        line.hadLineEnd = false;
-        return false;
-    }
+namespace {
+
+bool no_more_lines(IniLine& line) {
+    line.text[0] = '\0';
+    line.length = 0;
+    line.hadLineEnd = false;
+    return false;
+}
+
+// The piece is in line.text; a NUL byte inside it ends it, as for fgets.
+bool finish_piece(IniLine& line, LineEnds rule) {
     size_t length = std::strlen(line.text);
     bool removed = false;
     auto strip = [&](char end) {
@@ -37,6 +42,26 @@ bool read_ini_line(FILE* file, IniLine& line, LineEnds rule) {
     return true;
 }
 
+}  // namespace
+
+bool read_ini_line(FILE* file, IniLine& line, LineEnds rule) {
+    if (std::fgets(line.text, sizeof line.text, file) == nullptr) return no_more_lines(line);
+    return finish_piece(line, rule);
+}
+
+bool IniLines::next(IniLine& line, LineEnds rule) {
+    if (rest_.empty()) return no_more_lines(line);
+    // As fgets with an 80-byte buffer: up to 79 characters, or through the
+    // first line feed.
+    size_t take = std::min(rest_.size(), sizeof line.text - 1);
+    size_t feed = rest_.substr(0, take).find('\n');
+    if (feed != std::string_view::npos) take = feed + 1;
+    std::memcpy(line.text, rest_.data(), take);
+    line.text[take] = '\0';
+    rest_.remove_prefix(take);
+    return finish_piece(line, rule);
+}
+
 bool is_header(const IniLine& line, std::string_view header) {
     return equals_nocase(line.view(), header);
 }
@@ -48,7 +73,7 @@ std::optional<Setting> split_setting(const IniLine& line) {
     return Setting{text.substr(0, equals), line.text + equals + 1};
 }
 
-void write_ini_line(FILE* out, std::string_view text, bool lineEnd) {
-    std::fwrite(text.data(), 1, text.size(), out);
-    if (lineEnd) std::fputc('\n', out);
+void append_ini_line(std::string& out, std::string_view text, bool lineEnd) {
+    out.append(text);
+    if (lineEnd) out.push_back('\n');
 }

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <string_view>
 
 inline constexpr size_t kIniPieceBuffer = 80;
@@ -40,6 +41,17 @@ struct IniLine {
 // on a read error, which ends reading the same way).
 bool read_ini_line(FILE* file, IniLine& line, LineEnds rule);
 
+// The same pieces, taken from text already in memory (a rewrite reads the
+// whole file first, so that it can also keep it as the backup).
+class IniLines {
+public:
+    explicit IniLines(std::string_view text) : rest_(text) {}
+    bool next(IniLine& line, LineEnds rule);
+
+private:
+    std::string_view rest_;
+};
+
 // A header counts only when the whole line equals it, without regard to case.
 bool is_header(const IniLine& line, std::string_view header);
 
@@ -51,5 +63,5 @@ struct Setting {
 };
 std::optional<Setting> split_setting(const IniLine& line);
 
-// Writes a line back: the text, then an LF if `lineEnd`.
-void write_ini_line(FILE* out, std::string_view text, bool lineEnd);
+// Adds a line to a file's new content: the text, then an LF if `lineEnd`.
+void append_ini_line(std::string& out, std::string_view text, bool lineEnd);

@@ -109,31 +109,28 @@ void set_save_failure_hook(void (*hook)()) {
 void save_INI_File(int mode) {
     if (myspSenvis == nullptr) return;  // nothing loaded: nothing to save
 
-    File backup;
-    File fresh;
-    switch (open_senvis_rewrite(backup, fresh)) {
-        case RewriteOpen::Opened:
+    RewriteSource source = read_rewrite_source();
+    if (!source.read) {
+        fail("on_buttonSaveItems_clicked(): fopen() error!\n");
+        return;
+    }
+    std::string content;
+    copy_ini_lines(source.content, content, SaveEditor(mode, *myspSenvis));
+
+    switch (replace_senvis_ini(source, content)) {
+        case RewriteResult::Done:
             break;
-        case RewriteOpen::BackupNotOpened:
+        case RewriteResult::SourceNotOpened:
+        case RewriteResult::BackupNotCreated:
             fail("on_buttonSaveItems_clicked(): fopen() error!\n");
-            return;
-        case RewriteOpen::NewNotCreated:
+            break;
+        case RewriteResult::NewNotCreated:
             fail("on_buttonSaveItems_clicked(): fopen(SENSORVISOR_INI) error!\n");
-            return;
+            break;
+        case RewriteResult::BackupNotWritten:
+        case RewriteResult::NewNotWritten:
+            // Where a full disk shows.
+            fail("on_buttonSaveItems_clicked(): fclose() error!\n");
+            break;
     }
-
-    copy_ini_lines(backup.get(), fresh.get(), SaveEditor(mode, *myspSenvis));
-
-    // Both files are closed whatever the first close gave; a failed close of
-    // the new file is where a full disk shows.
-    bool failed = false;
-    if (backup.close() != 0) {
-        std::printf("on_buttonSaveItems_clicked(): fclose() error!\n");
-        failed = true;
-    }
-    if (fresh.close() != 0) {
-        std::printf("on_buttonSaveItems_clicked(): fclose() error!\n");
-        failed = true;
-    }
-    if (failed) saveFailureHook();
 }

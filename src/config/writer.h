@@ -1,7 +1,8 @@
 // The configuration writer behind the window's Save buttons: rewrites
-// /etc/Senvis.ini from its backup, replacing only the values the window
-// changes and keeping everything else (other keys, comments, blank lines,
-// parameter sections, the order of lines, the spelling of keys).
+// /etc/Senvis.ini, replacing only the values the window changes and keeping
+// everything else (other keys, comments, blank lines, parameter sections, the
+// order of lines, the spelling of keys). The file is replaced whole and the
+// previous content kept in /etc/Senvis.ini.old (see config/rewrite.h).
 #pragma once
 
 // Mode 1 (items page): POLLING in [System] and the MONITOR line of each item.

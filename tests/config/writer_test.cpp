@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -12,6 +13,8 @@
 #include "config/config_state.h"
 #include "config/run_context.h"
 #include "support/sandbox.h"
+#include "vboard/board.h"
+#include "vboard/virtual_board.h"
 
 namespace {
 
@@ -161,29 +164,47 @@ TEST_F(Writer, BackupFailuresAndAMissingFile) {
     EXPECT_EQ(box->read_file("/etc/Senvis.ini"), "[System]\nPOLLING=9\n");
 }
 
-// A save onto a file system that fills up: whatever the new file could take,
-// the configuration as it was survives in the backup byte for byte. Only the
-// LF of a CR-LF line is taken off and written back, so the CR stays.
-TEST_F(Writer, FullDiskKeepsThePreviousConfigurationInTheBackup) {
-    const std::string before =
-        "; notes\r\n[System]\nPolling=5\n[Item]\nMONITOR=TRUE\n[Item]\nMONITOR=TRUE\n";
-    const std::string after =
-        "; notes\r\n[System]\nPolling=9\n[Item]\nMONITOR=TRUE\n[Item]\nMONITOR=FALSE\n";
-    const std::string kFclose = "on_buttonSaveItems_clicked(): fclose() error!\n";
-    for (size_t room : {size_t(0), after.size() - 1, after.size()}) {
-        SCOPED_TRACE(room);
-        box.reset();
-        box = std::make_unique<Sandbox>(R"({"faults": {"full_disk": {"/etc": )" +
-                                        std::to_string(room) + "}}}");
+// Whatever byte a full disk stops a save of the demo board's configuration
+// at, /etc/Senvis.ini is afterwards the old content or the new one, whole; a
+// backup that was made holds the old content; no temporary file is left; and
+// only a save that put the new content in place reports success.
+TEST_F(Writer, FullDiskAtAnyByteLeavesTheOldFileOrTheNew) {
+    std::string before;
+    for (const auto& [path, content] : load_board_file(SV_SOURCE_BOARDS_DIR "/demo.json").files)
+        if (path == "/etc/Senvis.ini") before = content;
+    Board board;  // files only: a disk that fills up
+    ASSERT_NE(before.find("MONITOR=TRUE"), std::string::npos);
+    system.polling = 9;
+    use_items(std::vector<int32_t>(before.size() / 200, 0));  // more than the file has items
+
+    auto save_with_room = [&](uint64_t room) {
+        board.faults.full_disk["/etc"] = room;
+        VirtualBoard disk(board, box->root());
+        ScopedSys installed(disk);
         box->write_file("/etc/Senvis.ini", before);
-        system.polling = 9;
-        use_items({1, 0});
+        fs::remove(box->path("/etc/Senvis.ini.old"));
         hookCalls = 0;
-        const bool fits = room == after.size();
-        EXPECT_EQ(save(1), fits ? "" : kFclose);
-        EXPECT_EQ(hookCalls, fits ? 0 : 1);
-        EXPECT_EQ(box->read_file("/etc/Senvis.ini.old"), before);
-        EXPECT_EQ(box->read_file("/etc/Senvis.ini"), after.substr(0, room));
+        return save(1);
+    };
+    save_with_room(UINT64_MAX);
+    const std::string after = box->read_file("/etc/Senvis.ini");
+    ASSERT_NE(after, before);
+
+    const std::string kFclose = "on_buttonSaveItems_clicked(): fclose() error!\n";
+    const uint64_t needed = before.size() + after.size();  // the new file and the backup
+    for (uint64_t room = 0; room <= needed; ++room) {
+        SCOPED_TRACE(room);
+        std::string printed = save_with_room(room);
+        const std::string now = box->read_file("/etc/Senvis.ini");
+        const bool saved = now == after;
+        ASSERT_TRUE(saved || now == before);
+        ASSERT_EQ(saved, room == needed);
+        ASSERT_EQ(printed, saved ? "" : kFclose);
+        ASSERT_EQ(hookCalls, saved ? 0 : 1);
+        if (box->exists("/etc/Senvis.ini.old")) {
+            ASSERT_EQ(box->read_file("/etc/Senvis.ini.old"), before);
+        }
+        ASSERT_FALSE(box->exists("/etc/Senvis.ini.new") || box->exists("/etc/Senvis.ini.old.new"));
     }
 }
 

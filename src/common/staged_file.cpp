@@ -1,0 +1,73 @@
+#include "common/staged_file.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "sys/handles.h"
+#include "sys/sys.h"
+
+namespace {
+
+bool write_all(int fd, std::string_view content) {
+    while (!content.empty()) {
+        ssize_t written = sys().write(fd, content.data(), content.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        content.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+// The directory part of an absolute path ("/etc/Senvis.ini" -> "/etc").
+std::string directory_of(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+StagedFile::StagedFile(std::string path, std::string_view content, mode_t mode)
+    : path_(std::move(path)), temporary_(path_ + ".new") {
+    sys().unlink(temporary_.c_str());
+    // O_EXCL with O_NOFOLLOW: a file or link that appeared at the name since
+    // the unlink is never written through.
+    Fd fd(sys().open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                     mode));
+    if (!fd.valid()) {
+        result_ = StageResult::NotCreated;
+        return;
+    }
+    staged_ = true;
+    bool written = write_all(fd.get(), content) && sys().fsync(fd.get()) == 0;
+    // close() can report a deferred write error (NFS, some full disks).
+    if (fd.close() != 0) written = false;
+    result_ = written ? StageResult::Done : StageResult::NotWritten;
+}
+
+StagedFile::~StagedFile() {
+    if (staged_) sys().unlink(temporary_.c_str());
+}
+
+StageResult StagedFile::commit() {
+    if (result_ != StageResult::Done) return result_;
+    if (sys().rename(temporary_.c_str(), path_.c_str()) != 0) return result_ = StageResult::NotMoved;
+    staged_ = false;
+    // The rename lives in the directory: sync it too. Its failure loses
+    // nothing that is not already on its way to the disk, so it is not an error.
+    Fd directory(sys().open(directory_of(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.valid()) sys().fsync(directory.get());
+    return result_;
+}
+
+bool read_whole(const char* path, std::string& content) {
+    File file(sys().fopen(path, "r"));
+    if (!file) return false;
+    content.clear();
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) content.append(buffer, got);
+    return std::ferror(file.get()) == 0;
+}
