@@ -1,8 +1,11 @@
 #include "app/startup.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "app/command_line.h"
 #include "app/item_displays.h"
@@ -10,6 +13,7 @@
 #include "board/system.h"
 #include "config/generate.h"
 #include "config/loader.h"
+#include "config/paths.h"
 #include "config/run_context.h"
 #include "gui/gui_main.h"
 #include "hw/adapter_discovery.h"
@@ -24,7 +28,7 @@ int32_t text = 0;
 namespace {
 
 constexpr int kFatal = -1;  // seen by the shell as 255
-constexpr const char* kConfigPath = "/etc/Senvis.ini";
+constexpr int kUnusable = -2;
 constexpr const char* kMaker = "KELVORANTE";
 
 // The board's identity: three 29-character texts, zero-filled before use.
@@ -92,8 +96,24 @@ int run_gui_branch(RunContext* ctx, bool generated, int argc, char** argv) {
 }  // namespace
 
 int existFile(const char* path) {
+    struct stat st {};
+    if (sys().stat(path, &st) != 0) {
+        if (errno == ENOENT) return -1;
+        std::fprintf(stderr, "Error: Cannot read %s: %s.\n", path, std::strerror(errno));
+        return kUnusable;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        std::fprintf(stderr, "Error: %s is not a regular file.\n", path);
+        return kUnusable;
+    }
+    // A file that opens may still fail to read (a bad sector): try its first
+    // byte now rather than let the loader take the error for an empty file.
     File file(sys().fopen(path, "r"));
-    return file ? 0 : -1;
+    if (!file || (std::fgetc(file.get()) == EOF && std::ferror(file.get()))) {
+        std::fprintf(stderr, "Error: Cannot read %s: %s.\n", path, std::strerror(errno));
+        return kUnusable;
+    }
+    return 0;
 }
 
 int sensorvisor_main(int argc, char** argv) {
@@ -121,9 +141,17 @@ int sensorvisor_main(int argc, char** argv) {
 
     BoardIdentity board;
     bool generated = false;
-    if (existFile(kConfigPath) != 0) {
-        if (generate_configuration(&board) != 0) return kFatal;
-        generated = true;
+    // Only a configuration that is not there at all is generated: one that
+    // is there but unusable is the administrator's to mend, never overwritten.
+    switch (existFile(kSenvisIniPath)) {
+        case 0:
+            break;
+        case -1:
+            if (generate_configuration(&board) != 0) return kFatal;
+            generated = true;
+            break;
+        default:
+            return kFatal;
     }
 
     SystemRecord* system = nullptr;

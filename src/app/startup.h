@@ -10,5 +10,9 @@ extern int32_t text;
 // through Sys::exit on some fatal errors).
 int sensorvisor_main(int argc, char** argv);
 
-// 0 if the file can be opened for reading, -1 otherwise.
+// 0 if `path` is a regular file that opens for reading; -1 if nothing is
+// there (the first run then generates the configuration); -2 if something is
+// there that cannot serve as the configuration (not a regular file, or not
+// readable), after one line on standard error saying so. A FIFO or a device
+// at the path is never opened, so it cannot block the start.
 int existFile(const char* path);
