@@ -1,15 +1,26 @@
 #include "app/command_line.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 namespace {
 
 constexpr const char* kStars =
     "*****************************************************************************";
 
-// Reads -i's number as a decimal; no digits reads as 0, which is refused.
-long decimal_argument(const char* word) { return std::strtol(word, nullptr, 10); }
+// The longest wait between reports that sleep() can take in one call.
+constexpr long kLongestInterval = std::numeric_limits<unsigned>::max();
+
+// Reads -i's number as a decimal; no digits reads as 0, which is refused, and
+// so is a number beyond what the report loop can sleep (it must not wrap into
+// a short or zero wait and become a busy loop).
+long decimal_argument(const char* word) {
+    errno = 0;
+    long value = std::strtol(word, nullptr, 10);
+    return errno == ERANGE || value > kLongestInterval ? 0 : value;
+}
 
 }  // namespace
 
