@@ -6,6 +6,7 @@
 
 #include "hw/bmc_tables.h"
 #include "hw/ipmi_openipmi.h"
+#include "hw/register_space.h"
 
 int32_t bPepperconIPMI = 0;
 int32_t bOBWinbondIPMI = 0;
@@ -28,24 +29,25 @@ constexpr size_t kPlatformBlockBytes = 10;
 // What 30/95 reports without asking the BMC.
 constexpr uint32_t kDefault30_95 = 0x5F;
 
-uint8_t request_byte(const bmc::RequestByte& byte, const uint32_t* args) {
+// The request byte `byte` stands for, before it is cut to a byte.
+uint64_t request_value(const bmc::RequestByte& byte, const uint32_t* args) {
     switch (byte.src) {
         case Src::fixed:
             return byte.fixed;
         case Src::arg0:
-            return uint8_t(args[0]);
+            return args[0];
         case Src::arg0_x2:
-            return uint8_t(args[0] * 2);
+            return uint64_t(args[0]) * 2;
         case Src::arg0_high_nibble:
-            return uint8_t((args[0] & 0xF0) >> 4);
+            return args[0] > 0xFF ? args[0] : (args[0] & 0xF0) >> 4;
         case Src::arg0_low_nibble:
-            return uint8_t(args[0] & 0x0F);
+            return args[0] > 0xFF ? args[0] : args[0] & 0x0F;
         case Src::arg1:
-            return uint8_t(args[1]);
+            return args[1];
         case Src::arg2:
-            return uint8_t(args[2]);
+            return args[2];
         case Src::arg3:
-            return uint8_t(args[3]);
+            return args[3];
     }
     return 0;
 }
@@ -57,7 +59,13 @@ int32_t run(const CommandLayout& row, std::initializer_list<uint32_t> arguments,
             uint8_t* block = nullptr) {
     uint32_t args[4] = {};
     std::copy(arguments.begin(), arguments.end(), args);
-    for (uint8_t i = 0; i < row.length; ++i) req_data[i] = request_byte(row.request[i], args);
+    for (uint8_t i = 0; i < row.length; ++i) {
+        // A register, bank or address that does not fit its byte is one no
+        // chip behind the BMC has: nothing is sent.
+        uint64_t byte = request_value(row.request[i], args);
+        if (!registers_exist(static_cast<int64_t>(byte))) return -1;
+        req_data[i] = uint8_t(byte);
+    }
     if (ipmi_bmc_command(row.netfn, row.cmd, row.length) != 0) return kFailed;
 
     auto has = [](uint64_t byte) { return byte < recv_data_len; };

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <span>
 
+#include "hw/register_space.h"
 #include "sys/sys.h"
 
 uint32_t ChipCode5BaseAddr[2] = {0, 0};
@@ -102,6 +103,7 @@ uint32_t level_register(uint32_t base, uint32_t gpio) {
 }  // namespace
 
 int32_t ReadSuperGPIO(int32_t chipCode, int32_t ldn, int32_t reg, uint32_t* value) {
+    if (!registers_exist(reg)) return -1;
     sys().ioperm(kSioIndex, 1, 1);
     sys().ioperm(kSioIndex, 1, 1);
     sys().ioperm(kSioData, 1, 1);
@@ -128,6 +130,7 @@ int32_t ReadSuperGPIO(int32_t chipCode, int32_t ldn, int32_t reg, uint32_t* valu
 }
 
 int32_t ReadSBGPIO(int32_t chipCode, int32_t /*ldn*/, int32_t reg, uint32_t* value) {
+    if (!registers_exist(reg)) return -1;
     if (chipCode != kChipSouthBridge) {
         unknown_chip(chipCode);
         return 0;

@@ -12,9 +12,10 @@ extern uint32_t ChipCode5BaseAddr[2];
 // One byte of a Super I/O GPIO block: chip code 4 through the configuration
 // space (logical device `ldn`, register `reg`), chip code 5 from its run-time
 // block at base + `reg`. Other chip codes: a message, `*value` untouched.
+// -1 for a `reg` that is not a register byte; 0 otherwise.
 int32_t ReadSuperGPIO(int32_t chipCode, int32_t ldn, int32_t reg, uint32_t* value);
 // One south-bridge register byte through 0xCD6/0xCD7 (chip code 11 only;
-// `ldn` is ignored).
+// `ldn` is ignored). -1 for a `reg` that is not a register byte; 0 otherwise.
 int32_t ReadSBGPIO(int32_t chipCode, int32_t ldn, int32_t reg, uint32_t* value);
 
 // Board-revision probes: 1 when the line is high, 0 when it is low or the hub

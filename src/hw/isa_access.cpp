@@ -2,6 +2,7 @@
 
 #include "hw/bmc_commands.h"
 #include "hw/ipmi_imb.h"
+#include "hw/register_space.h"
 #include "sys/sys.h"
 
 namespace {
@@ -51,6 +52,7 @@ bool isa_access_goes_through_bmc() {
 
 int32_t isa_byte_data_read(uint32_t indexReg, uint32_t dataReg, uint32_t bank, uint32_t reg,
                            uint32_t* value) {
+    if (!registers_exist(reg)) return -1;
     if (isa_access_goes_through_bmc()) return IpmiByteRead_ISA_30_2C(bank, reg, value);
     uint8_t saved = select_bank(indexReg, dataReg, bank);
     *value = read_register(indexReg, dataReg, reg);
@@ -60,6 +62,7 @@ int32_t isa_byte_data_read(uint32_t indexReg, uint32_t dataReg, uint32_t bank, u
 
 int32_t isa_byte_data_write(uint32_t indexReg, uint32_t dataReg, uint32_t bank, uint32_t reg,
                             uint32_t value) {
+    if (!registers_exist(reg)) return -1;
     if (isa_access_goes_through_bmc()) return IpmiByteWrite_ISA_30_2C(bank, reg, value);
     uint8_t saved = select_bank(indexReg, dataReg, bank);
     sys().outb(static_cast<uint8_t>(reg), port(indexReg));
@@ -70,6 +73,7 @@ int32_t isa_byte_data_write(uint32_t indexReg, uint32_t dataReg, uint32_t bank, 
 
 int32_t isa_word_data_read_NCT6776F_fan(uint32_t indexReg, uint32_t dataReg, uint32_t bank,
                                         uint32_t reg, uint32_t* value) {
+    if (!registers_exist(reg, 2)) return -1;
     if (isa_access_goes_through_bmc()) {
         int32_t result = IpmiWordRead_ISA_30_2C(bank, reg, value);
         if (result == 0) *value = nct6776f_count((*value >> 8) & 0xFF, *value & 0xFF);

@@ -12,6 +12,7 @@
 #include "hw/adapter_discovery.h"
 #include "hw/ipmi_imb.h"
 #include "hw/port_io.h"
+#include "hw/register_space.h"
 #include "hw/smbus_routes.h"
 #include "sys/handles.h"
 #include "sys/sys.h"
@@ -189,6 +190,7 @@ void clearSMBusLastTransaction(uint32_t ioBase) {
 
 int32_t smbus_byte_data_read(int32_t chipCode, int32_t busType, uint32_t ioBase, int32_t slave,
                              int32_t reg, uint32_t* value) {
+    if (!registers_exist(reg)) return -1;
     switch (transport()) {
         case Transport::i2cDev:
             if (const FixedReading* fixed = fixed_reading(chipCode)) {
@@ -210,6 +212,7 @@ int32_t smbus_byte_data_read(int32_t chipCode, int32_t busType, uint32_t ioBase,
 
 int32_t smbus_byte_data_write(int32_t busType, uint32_t ioBase, int32_t slave, int32_t reg,
                               uint32_t value) {
+    if (!registers_exist(reg)) return -1;
     switch (transport()) {
         case Transport::i2cDev:
             return i2c_byte_write(ioBase, slave, reg, value);
@@ -227,6 +230,7 @@ int32_t smbus_byte_data_write(int32_t busType, uint32_t ioBase, int32_t slave, i
 
 int32_t smbus_word_data_read_HL(int32_t busType, uint32_t ioBase, int32_t slave, int32_t reg,
                                 uint32_t* value) {
+    if (!registers_exist(reg, 2)) return -1;
     switch (transport()) {
         case Transport::i2cDev:
             return i2c_word_read(ioBase, slave, reg, value);
@@ -247,6 +251,7 @@ int32_t smbus_word_data_read_HL(int32_t busType, uint32_t ioBase, int32_t slave,
 // other register 0, once the adapter is known to be there.
 int32_t smbus_byte_data_read_GPU(int32_t busType, uint32_t ioBase, int32_t slave, int32_t reg,
                                  uint32_t* value) {
+    if (!registers_exist(reg)) return -1;
     switch (transport()) {
         case Transport::i2cDev:
             openI2CDevice(ioBase);

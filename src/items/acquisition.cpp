@@ -63,6 +63,7 @@ int64_t reference_reading(SystemRecord* system, ItemRecord* items, int32_t itemC
 int32_t get_item_readingImpl(SystemRecord* system, ItemRecord* items, int32_t itemCount,
                              ParameterRecord* parameters, int32_t parameterCount,
                              ItemRecord* item, int64_t* value) {
+    if (!acq::offset_addressable(item->offset)) return -1;
     acq::Acquisition a{system, item, item->offset, item->slave, 0, -1};
     acq::with_bank_check(kBankKindReading, system, item, item->offset, [&] {
         acq::acquire_reading(a);

@@ -9,6 +9,7 @@
 #include "config/nocase.h"
 #include "config/records.h"
 #include "hw/bank_select.h"
+#include "hw/register_space.h"
 #include "items/chip_set.h"
 
 namespace acq {
@@ -32,6 +33,16 @@ inline bool is_local_isa(const SystemRecord* system, const ItemRecord* item) {
 // First parameter called `name` (case-insensitive), or nullptr.
 const ParameterRecord* find_parameter(std::string_view name, const ParameterRecord* parameters,
                                       int32_t parameterCount);
+
+// The widest thing an offset names is an I/O port (the base of a chip's own
+// block of ports); registers are narrower still and the accessors check them.
+// A wider or negative offset is one no chip can have: its acquisition fails
+// before any register or port number is computed from it.
+inline bool offset_addressable(int32_t offset) { return ports_exist(offset); }
+
+// The NS87427's own block of ports, from its base: status at +12, bank select
+// at +15, the fan counts up to +0x15.
+inline constexpr int32_t kNs87427PortBlock = 0x16;
 
 // The working state of one acquisition of a raw value: the register (and the
 // bank or slave) to read, the raw value and the status so far.

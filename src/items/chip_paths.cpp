@@ -72,6 +72,7 @@ void fan_nct7904d(Acquisition& a, uint32_t bank) {
 void fan_nct7904d_reading(Acquisition& a) { fan_nct7904d(a, 0); }
 
 void fan_ns87427(Acquisition& a) {
+    if (!ports_exist(a.reg, kNs87427PortBlock)) return;
     a.raw = ns87427_fan_count(static_cast<uint32_t>(a.reg), a.where, 0x12);
     a.status = 0;
 }
@@ -97,16 +98,15 @@ void fan_nct6776f(Acquisition& a) {
 }
 
 void switch_super_gpio(Acquisition& a) {
-    ReadSuperGPIO(a.item->chipCode, a.item->slave, a.item->offset, &a.raw);
-    a.status = 0;
+    a.status = ReadSuperGPIO(a.item->chipCode, a.item->slave, a.item->offset, &a.raw);
 }
 void switch_ns87427(Acquisition& a) {
+    if (!ports_exist(a.item->offset, kNs87427PortBlock)) return;
     a.raw = sys().inb(static_cast<uint16_t>(a.item->offset + 12));
     a.status = 0;
 }
 void switch_sb_gpio(Acquisition& a) {
-    ReadSBGPIO(11, a.item->slave, a.item->offset, &a.raw);
-    a.status = 0;
+    a.status = ReadSBGPIO(11, a.item->slave, a.item->offset, &a.raw);
 }
 void switch_nct7904d(Acquisition& a) {
     if (hDevice != 0 && IpmiByteRead_oem_30_90(a.item->slave, 0, kNct7904dStatus, &a.raw) == 0) {
@@ -200,6 +200,7 @@ constexpr ChipPath kReadingPaths[] = {
 // Limits: the register and the bank or slave are the limit parameter's.
 void fan_nct7904d_limit(Acquisition& a) { fan_nct7904d(a, 1); }
 void fan_ns87427_limit(Acquisition& a) {
+    if (!ports_exist(a.reg, kNs87427PortBlock)) return;
     a.raw = ns87427_fan_count(static_cast<uint32_t>(a.reg), a.where, 0x14);
     a.status = 0;
 }

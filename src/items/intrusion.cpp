@@ -9,8 +9,10 @@
 #include "config/nocase.h"
 #include "hw/isa_access.h"
 #include "hw/port_io.h"
+#include "hw/register_space.h"
 #include "hw/smbus.h"
 #include "items/acquisition.h"
+#include "items/acquisition_detail.h"
 #include "sys/sys.h"
 
 namespace {
@@ -121,6 +123,7 @@ int32_t clear_latch(SystemRecord* system, ItemRecord* item, ParameterRecord* p) 
 // or the status of the ISA read.
 int32_t reread_status(SystemRecord* system, ItemRecord* item) {
     if (item->chipCode == 8) {
+        if (!ports_exist(item->offset, acq::kNs87427PortBlock)) return -1;
         sys().outb(static_cast<uint8_t>(item->slave & 0xFF),
                    static_cast<uint16_t>(item->offset + kNsBankPortOffset));
         sys().inb(static_cast<uint16_t>(item->offset + kNsStatusPortOffset));

@@ -3,6 +3,7 @@
 #include "hw/ipmi_imb.h"
 #include "hw/isa_access.h"
 #include "hw/port_io.h"
+#include "hw/register_space.h"
 #include "hw/smbus.h"
 #include "items/intrusion.h"
 #include "sys/sys.h"
@@ -135,6 +136,7 @@ int32_t get_W83627HF_Device_ID(uint32_t* deviceId) {
 }
 
 int32_t NS87427_Intru_IO_Clear(uint32_t mask, ParameterRecord* clearParameter) {
+    if (!ports_exist(clearParameter->offset, kNsClearPortOffset + 1)) return -1;
     const auto port = static_cast<uint16_t>(clearParameter->offset + kNsClearPortOffset);
     const uint8_t value = sys().inb(port);
     sys().outb(static_cast<uint8_t>(value | mask), port);

@@ -14,6 +14,7 @@ int32_t get_item_limit(int32_t kind, SystemRecord* system, const char* paraName,
         fputs("Error: Parameter is not found.\n", stderr);
         return -1;
     }
+    if (!acq::offset_addressable(p->offset)) return -1;
     acq::Acquisition a{system, item, p->offset, p->slave, 0, -1};
     acq::with_bank_check(kind, system, item, p->offset, [&] {
         acq::acquire_limit(a);
