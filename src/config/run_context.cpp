@@ -1,5 +1,7 @@
 #include "config/run_context.h"
 
+#include "config/parameter_index.h"
+
 RunContext* myspSenvis = nullptr;
 
 namespace {
@@ -10,6 +12,7 @@ RunContext* setup_run_context(SystemRecord* system, ItemRecord* items, int32_t i
                               ParameterRecord* parameters) {
     theContext = RunContext{system, items, itemCount, parameters, 2 * itemCount};
     myspSenvis = &theContext;
+    index_parameters(parameters, theContext.parameterCount);
     return myspSenvis;
 }
 

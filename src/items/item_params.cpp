@@ -2,6 +2,7 @@
 // mask, and the range of values the item can show.
 #include <cstdio>
 
+#include "config/parameter_index.h"
 #include "hw/isa_access.h"
 #include "hw/port_io.h"
 #include "hw/smbus.h"
@@ -26,10 +27,7 @@ namespace acq {
 
 const ParameterRecord* find_parameter(std::string_view name, const ParameterRecord* parameters,
                                       int32_t parameterCount) {
-    if (parameters == nullptr) return nullptr;
-    for (int32_t i = 0; i < parameterCount; ++i)
-        if (equals_nocase(field(parameters[i].name), name)) return &parameters[i];
-    return nullptr;
+    return first_parameter_named(name, parameters, parameterCount);
 }
 
 }  // namespace acq
@@ -63,12 +61,10 @@ int32_t get_item_divisor(SystemRecord* system, ItemRecord* item, ParameterRecord
 
 uint32_t get_item_bitmask(const char* paraName, ParameterRecord* parameters,
                           int32_t parameterCount) {
+    // The last record of the name holds the mask.
     std::string_view name(paraName, strnlen(paraName, sizeof ItemRecord{}.paraIndex1));
-    uint32_t mask = 0;
-    for (int32_t i = 0; parameters != nullptr && i < parameterCount; ++i)
-        if (equals_nocase(acq::field(parameters[i].name), name))
-            mask = static_cast<uint32_t>(parameters[i].bitMask);
-    return mask;
+    const ParameterRecord* p = last_parameter_named(name, parameters, parameterCount);
+    return p ? static_cast<uint32_t>(p->bitMask) : 0;
 }
 
 int32_t get_item_max_reading(SystemRecord* system, ItemRecord* item, ParameterRecord* parameters,
