@@ -64,22 +64,39 @@ void usage(FILE* out) {
 
 // Returns -1 to go on, or the status to end with.
 int parse_options(int argc, char** argv, Options* options) {
-    static const option kLong[] = {
-        {"listen", required_argument, nullptr, 'l'}, {"textfile", required_argument, nullptr, 'f'},
-        {"interval", required_argument, nullptr, 'i'}, {"once", no_argument, nullptr, 'o'},
-        {"check", no_argument, nullptr, 'c'},        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0}};
+    static const option kLong[] = {{"listen", required_argument, nullptr, 'l'},
+                                   {"textfile", required_argument, nullptr, 'f'},
+                                   {"interval", required_argument, nullptr, 'i'},
+                                   {"once", no_argument, nullptr, 'o'},
+                                   {"check", no_argument, nullptr, 'c'},
+                                   {"help", no_argument, nullptr, 'h'},
+                                   {"version", no_argument, nullptr, 'V'},
+                                   {nullptr, 0, nullptr, 0}};
     bool listen = false, textfile = false, check = false;
     optind = 1;
     opterr = 0;
     for (int c; (c = getopt_long(argc, argv, "", kLong, nullptr)) != -1;) {
         switch (c) {
-            case 'l': listen = true; options->listen = optarg; break;
-            case 'f': textfile = true; options->textfile = optarg; break;
-            case 'o': options->once = true; break;
-            case 'c': check = true; break;
-            case 'h': usage(stdout); return 0;
-            case 'V': std::printf("%s %s(%s)\n", kName, kProgramVersion, kProgramBuild); return 0;
+            case 'l':
+                listen = true;
+                options->listen = optarg;
+                break;
+            case 'f':
+                textfile = true;
+                options->textfile = optarg;
+                break;
+            case 'o':
+                options->once = true;
+                break;
+            case 'c':
+                check = true;
+                break;
+            case 'h':
+                usage(stdout);
+                return 0;
+            case 'V':
+                std::printf("%s %s(%s)\n", kName, kProgramVersion, kProgramBuild);
+                return 0;
             case 'i': {
                 char* end = nullptr;
                 errno = 0;
@@ -132,7 +149,8 @@ Started start_up() {
     ItemDisplay* displays = build_item_displays(start);
     std::vector<std::string> warnings;
     started.readings = std::make_unique<ItemReadings>(start, displays, &warnings);
-    for (const std::string& warning : warnings) std::fprintf(stderr, "Warning: %s\n", warning.c_str());
+    for (const std::string& warning : warnings)
+        std::fprintf(stderr, "Warning: %s\n", warning.c_str());
     started.polling = start.context->system->polling;
     return started;
 }
@@ -155,8 +173,9 @@ void write_result(const PluginResult& result) {
 // one line and UNKNOWN.
 void check_ended_early() {
     if (check_done) return;
-    write_result(unknown_result("the monitor ended during start-up (its message is on "
-                                "standard error)"));
+    write_result(
+        unknown_result("the monitor ended during start-up (its message is on "
+                       "standard error)"));
     ::_exit(kPluginUnknown);
 }
 
@@ -226,8 +245,8 @@ int run_publisher(const Options& options) {
 
     Started started = start_up();
     if (started.status != 0) return started.status;
-    const unsigned interval = options.interval != 0 ? options.interval
-                                                    : std::max(1u, started.polling);
+    const unsigned interval =
+        options.interval != 0 ? options.interval : std::max(1u, started.polling);
 
     // Each round starts an interval after the previous one started, or at
     // once when a round took longer than that.

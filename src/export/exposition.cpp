@@ -11,12 +11,21 @@ namespace {
 // item cannot be read; limits are what start-up read (0 where that failed, as
 // the monitor judges them).
 enum FamilyId {
-    kFanRpm, kFanMinRpm,
-    kVoltageVolts, kVoltageMaxVolts, kVoltageMinVolts,
-    kTemperatureCelsius, kTemperatureMaxCelsius, kThermalStatus,
+    kFanRpm,
+    kFanMinRpm,
+    kVoltageVolts,
+    kVoltageMaxVolts,
+    kVoltageMinVolts,
+    kTemperatureCelsius,
+    kTemperatureMaxCelsius,
+    kThermalStatus,
     kSwitchState,
-    kItemNormal, kItemReadFailures,
-    kBoardInfo, kReadingDuration, kReadingTimestamp, kReadingInterval,
+    kItemNormal,
+    kItemReadFailures,
+    kBoardInfo,
+    kReadingDuration,
+    kReadingTimestamp,
+    kReadingInterval,
     kFamilyCount
 };
 
@@ -55,11 +64,16 @@ constexpr std::array<const char*, 4> kThermalWords{"Low", "Medium", "High", "Ove
 
 const char* category_label(int32_t category) {
     switch (category) {
-        case CAT_FAN: return "fan";
-        case CAT_VOLTAGE: return "voltage";
-        case CAT_TEMP: return "temperature";
-        case CAT_SWITCH: return "switch";
-        default: return "other";
+        case CAT_FAN:
+            return "fan";
+        case CAT_VOLTAGE:
+            return "voltage";
+        case CAT_TEMP:
+            return "temperature";
+        case CAT_SWITCH:
+            return "switch";
+        default:
+            return "other";
     }
 }
 
@@ -147,10 +161,14 @@ void add_item(Exposition* out, const ExportedItem& exported) {
 std::string escape_label_value(std::string_view value) {
     std::string out;
     for (char c : value) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '"') out += "\\\"";
-        else if (c == '\n') out += "\\n";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '"')
+            out += "\\\"";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
     return out;
 }

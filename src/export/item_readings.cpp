@@ -32,13 +32,14 @@ void ItemReadings::read_all() {
         exported.read_ok = get_item_reading(ctx.system, ctx.items, ctx.itemCount, ctx.parameters,
                                             ctx.parameterCount, exported.item, &value) == 0;
         ItemDisplay* disp = exported.display;
-        if (exported.read_ok) disp->reading = value;
-        else ++exported.failures;
+        if (exported.read_ok)
+            disp->reading = value;
+        else
+            ++exported.failures;
         if (disp->hasThermalText != 0) refresh_thermal_text(disp, ctx.system, exported.item);
         exported.normal = exported.read_ok && isNormalReading(disp) != 0;
     }
     duration_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    finished_ = std::chrono::duration<double>(
-                    std::chrono::system_clock::now().time_since_epoch())
-                    .count();
+    finished_ =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }

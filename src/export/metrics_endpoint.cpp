@@ -83,9 +83,9 @@ std::string MetricsEndpoint::listen(const std::string& address) {
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
     addrinfo* found = nullptr;
-    int resolved = ::getaddrinfo(host.empty() ? nullptr : host.c_str(), port.c_str(), &hints, &found);
-    if (resolved != 0)
-        return "cannot listen on " + address + ": " + ::gai_strerror(resolved);
+    int resolved =
+        ::getaddrinfo(host.empty() ? nullptr : host.c_str(), port.c_str(), &hints, &found);
+    if (resolved != 0) return "cannot listen on " + address + ": " + ::gai_strerror(resolved);
     std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(found, ::freeaddrinfo);
 
     int fd = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol);
@@ -103,11 +103,10 @@ std::string MetricsEndpoint::listen(const std::string& address) {
 
 std::string MetricsEndpoint::start() {
     daemon_ = MHD_start_daemon(MHD_USE_AUTO_INTERNAL_THREAD, 0, nullptr, nullptr, &on_request, this,
-                               MHD_OPTION_LISTEN_SOCKET, socket_,
-                               MHD_OPTION_CONNECTION_LIMIT, kMaxConnections,
-                               MHD_OPTION_PER_IP_CONNECTION_LIMIT, kMaxConnectionsPerClient,
-                               MHD_OPTION_CONNECTION_TIMEOUT, kIdleTimeoutSeconds,
-                               MHD_OPTION_END);
+                               MHD_OPTION_LISTEN_SOCKET, socket_, MHD_OPTION_CONNECTION_LIMIT,
+                               kMaxConnections, MHD_OPTION_PER_IP_CONNECTION_LIMIT,
+                               kMaxConnectionsPerClient, MHD_OPTION_CONNECTION_TIMEOUT,
+                               kIdleTimeoutSeconds, MHD_OPTION_END);
     if (daemon_ == nullptr) return "cannot start the HTTP server";
     socket_ = -1;  // the daemon owns it now and closes it when stopped
     return "";

@@ -13,9 +13,12 @@ constexpr std::array<const char*, 4> kStatusWords{"OK", "WARNING", "CRITICAL", "
 std::string perf_label(const char* name) {
     std::string out = "'";
     for (const char* c = name; *c != '\0'; ++c) {
-        if (*c == '\'') out += "''";
-        else if (*c == '|' || *c == '=') out += '_';
-        else out += *c;
+        if (*c == '\'')
+            out += "''";
+        else if (*c == '|' || *c == '=')
+            out += '_';
+        else
+            out += *c;
     }
     return out + "'";
 }
@@ -30,8 +33,10 @@ std::string plain_name(const char* name) {
 
 std::string number(int64_t value, bool millivolts) {
     char text[32];
-    if (millivolts) std::snprintf(text, sizeof text, "%.3f", static_cast<int32_t>(value) / 1000.0);
-    else std::snprintf(text, sizeof text, "%d", static_cast<int32_t>(value));
+    if (millivolts)
+        std::snprintf(text, sizeof text, "%.3f", static_cast<int32_t>(value) / 1000.0);
+    else
+        std::snprintf(text, sizeof text, "%d", static_cast<int32_t>(value));
     return text;
 }
 
@@ -43,11 +48,20 @@ std::string perf_data(const ExportedItem& exported) {
     const bool mv = d.category == CAT_VOLTAGE;
     std::string range;
     switch (d.category) {
-        case CAT_FAN: range = number(d.lowLimit, false) + ":"; break;
-        case CAT_VOLTAGE: range = number(d.lowLimit, true) + ":" + number(d.highLimit, true); break;
-        case CAT_TEMP: range = "~:" + number(d.highLimit, false); break;
-        case CAT_SWITCH: range = "0"; break;
-        default: break;
+        case CAT_FAN:
+            range = number(d.lowLimit, false) + ":";
+            break;
+        case CAT_VOLTAGE:
+            range = number(d.lowLimit, true) + ":" + number(d.highLimit, true);
+            break;
+        case CAT_TEMP:
+            range = "~:" + number(d.highLimit, false);
+            break;
+        case CAT_SWITCH:
+            range = "0";
+            break;
+        default:
+            break;
     }
     std::string value = exported.read_ok ? number(d.reading, mv) : "U";
     return perf_label(exported.item->name) + "=" + value + ";" + range + ";" + range;
@@ -65,8 +79,10 @@ PluginResult check_items(const ItemReadings& readings) {
     std::vector<std::string> abnormal, unread;
     std::string perf;
     for (const ExportedItem& exported : readings.items()) {
-        if (!exported.read_ok) unread.push_back(plain_name(exported.item->name));
-        else if (!exported.normal) abnormal.push_back(plain_name(exported.item->name));
+        if (!exported.read_ok)
+            unread.push_back(plain_name(exported.item->name));
+        else if (!exported.normal)
+            abnormal.push_back(plain_name(exported.item->name));
         perf += (perf.empty() ? "" : " ") + perf_data(exported);
     }
     const size_t count = readings.items().size();
