@@ -69,7 +69,10 @@ std::string perf_data(const ExportedItem& exported) {
 
 std::string joined(const std::vector<std::string>& names) {
     std::string out;
-    for (const std::string& name : names) out += (out.empty() ? "" : ", ") + name;
+    for (const std::string& name : names) {
+        if (!out.empty()) out += ", ";
+        out += name;
+    }
     return out;
 }
 
@@ -83,7 +86,8 @@ PluginResult check_items(const ItemReadings& readings) {
             unread.push_back(plain_name(exported.item->name));
         else if (!exported.normal)
             abnormal.push_back(plain_name(exported.item->name));
-        perf += (perf.empty() ? "" : " ") + perf_data(exported);
+        if (!perf.empty()) perf += ' ';
+        perf += perf_data(exported);
     }
     const size_t count = readings.items().size();
 
@@ -97,7 +101,10 @@ PluginResult check_items(const ItemReadings& readings) {
         text = "no item could be read";
     } else {
         if (!abnormal.empty()) text = "not normal: " + joined(abnormal);
-        if (!unread.empty()) text += (text.empty() ? "" : "; ") + ("not read: " + joined(unread));
+        if (!unread.empty()) {
+            if (!text.empty()) text += "; ";
+            text += "not read: " + joined(unread);
+        }
         status = !abnormal.empty() ? kPluginCritical : !unread.empty() ? kPluginWarning : kPluginOk;
         if (status == kPluginOk)
             text = std::to_string(count) + (count == 1 ? " item normal" : " items normal");
