@@ -32,6 +32,9 @@ done
 cmp -s "$stage/etc/AllSenvis.ini" "$(dirname "$0")/../../data/AllSenvis.ini" ||
     fail "/etc/AllSenvis.ini differs from the shipped master file"
 
+# The exporter shares the monitor's start-up, not its window.
+ldd "$stage/usr/sbin/sensorvisor-exporter" | grep -q 'libgtk' && fail "the exporter links GTK"
+
 # The unit starts the installed exporter and is one systemd accepts.
 unit=$stage/usr/lib/systemd/system/sensorvisor-exporter.service
 grep -q '^ExecStart=/usr/sbin/sensorvisor-exporter ' "$unit" || fail "unit does not start /usr/sbin/sensorvisor-exporter"
