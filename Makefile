@@ -2,6 +2,7 @@
 #   make demo   install what is needed, build, print the demo board's text report
 #   make test   install what is needed, build, run every test (normal and sanitizer builds)
 #   make bench  build the benchmark driver (Release) and run the benchmark
+#   make bench-fleet  50 exporters on generated boards scraped by one Prometheus server
 #   make package  a Debian package (build-package/sensorvisor_*.deb)
 #   make fuzz   build the libFuzzer targets with clang and run each FUZZ_SECONDS seconds
 #   make lint   clang-tidy over src/ and tools/ (.clang-tidy); fails on any finding
@@ -19,7 +20,7 @@ FUZZ_TARGETS := board_file config_loader config_writer master_file pci_devices p
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build build-asan demo test test-normal test-asan package bench format clean fuzz lint
+.PHONY: all deps build build-asan demo test test-normal test-asan package bench bench-fleet format clean fuzz lint
 
 all: build
 
@@ -57,6 +58,13 @@ bench:
 	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD_BENCH) -j $(JOBS) --target sensorvisor-bench
 	./bench/run-bench $(BUILD_BENCH)
+
+# Not part of the tests; bounded (FLEET_SECONDS of scraping, default 180).
+bench-fleet:
+	./scripts/install-deps
+	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_BENCH) -j $(JOBS) --target sensorvisor-exporter-sim
+	./bench/run-fleet $(BUILD_BENCH)
 
 # Found crashes stay in $(BUILD_FUZZ)/crashes/, the fuzzers' own corpus in
 # $(BUILD_FUZZ)/corpus/.

@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/startup.h"
 #include "vboard/launcher.h"
 
 int main(int argc, char** argv) {
-    int status = run_launcher(argc, argv);
+    int status =
+        run_launcher(argc, argv, {"sensorvisor-sim", "sensorvisor", sensorvisor_main});
     std::fflush(nullptr);
     std::exit(status);  // runs the session's clean-up (temporary root)
 }

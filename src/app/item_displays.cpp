@@ -76,3 +76,9 @@ ItemDisplay* createItemDisps(SystemRecord* system, ItemRecord* items, int32_t it
                   &items[i]);
     return built_displays;
 }
+
+void refresh_thermal_text(ItemDisplay* disp, SystemRecord* system, ItemRecord* item) {
+    char fresh[sizeof disp->thermalText];
+    copy_text(fresh, disp->thermalText);
+    if (getThermalText(system, item, fresh) == 0) copy_text(disp->thermalText, fresh);
+}

@@ -16,3 +16,7 @@ int detect_and_hide_nonactivated_items(ItemDisplay* disps, SystemRecord* system,
 
 void text_build_Items(ItemDisplay* disps, SystemRecord* system, ItemRecord* items,
                       int32_t itemCount, ParameterRecord* parameters, int32_t parameterCount);
+
+// Asks for the item's thermal word again; when the chip cannot give one the
+// previous word stays.
+void refresh_thermal_text(ItemDisplay* disp, SystemRecord* system, ItemRecord* item);

@@ -7,36 +7,23 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/command_line.h"
 #include "app/item_displays.h"
-#include "app/text_report.h"
 #include "board/system.h"
 #include "config/generate.h"
 #include "config/loader.h"
 #include "config/paths.h"
 #include "config/run_context.h"
-#include "gui/gui_main.h"
 #include "hw/adapter_discovery.h"
 #include "hw/ipmi_imb.h"
 #include "hw/port_io.h"
-#include "items/intrusion.h"
 #include "sys/handles.h"
 #include "sys/sys.h"
-
-int32_t text = 0;
 
 namespace {
 
 constexpr int kFatal = -1;  // seen by the shell as 255
 constexpr int kUnusable = -2;
 constexpr const char* kMaker = "KELVORANTE";
-
-// The board's identity: three 29-character texts, zero-filled before use.
-struct BoardIdentity {
-    char manufacturer[30] = {};
-    char product[30] = {};
-    char version[30] = {};
-};
 
 // First run: identify the board and generate its configuration. Returns 0 or
 // the fatal status.
@@ -55,42 +42,6 @@ int generate_configuration(BoardIdentity* board) {
         return kFatal;
     }
     return 0;
-}
-
-int reset_item(RunContext* ctx, const char* name) {
-    for (int32_t i = 0; i < ctx->itemCount; ++i) {
-        ItemRecord* item = &ctx->items[i];
-        if (item->category == CAT_SWITCH && strcasecmp(item->name, name) == 0) {
-            int32_t result = reset_Intrusion(ctx->system, ctx->items, ctx->itemCount,
-                                             ctx->parameters, ctx->parameterCount, item);
-            std::printf(result != 0 ? "\"%s\" is NOT reset!\n\n" : "\"%s\" is reset!\n\n", name);
-            return 0;
-        }
-    }
-    std::fprintf(stderr, "Warning! \"%s\" is not found.\n\n", name);
-    return 0;
-}
-
-ItemDisplay* build_displays(RunContext* ctx, bool generated) {
-    ItemDisplay* disps = createItemDisps(ctx->system, ctx->items, ctx->itemCount, ctx->parameters,
-                                         ctx->parameterCount);
-    if (generated)
-        detect_and_hide_nonactivated_items(disps, ctx->system, ctx->items, ctx->itemCount,
-                                           ctx->parameters, ctx->parameterCount);
-    return disps;
-}
-
-int run_text_branch(RunContext* ctx, const CommandLine& line, bool generated) {
-    ItemDisplay* disps = build_displays(ctx, generated);
-    if (line.reset) return reset_item(ctx, line.resetName);
-    run_text_reports(disps, *ctx, line.interval);
-    return 0;
-}
-
-int run_gui_branch(RunContext* ctx, bool generated, int argc, char** argv) {
-    gui_open(argc, argv);
-    ItemDisplay* disps = build_displays(ctx, generated);
-    return gui_run(disps, ctx);
 }
 
 }  // namespace
@@ -116,31 +67,13 @@ int existFile(const char* path) {
     return 0;
 }
 
-int sensorvisor_main(int argc, char** argv) {
-    // The BMC interface decides the SMBus transport for the whole run, so it
-    // is known before anything else happens.
-    IpmiInit();
-    text = 0;
-
-    CommandLine line = parse_command_line(argc, argv);
-    headline();
-    if (line.action == CommandAction::ShowVersion) {
-        print_version(argv[0]);
-        return 0;
-    }
-    if (line.action == CommandAction::ShowUsage) {
-        usage(argv[0]);
-        return 0;
-    }
-    text = line.text;
-
+int start_monitor(MonitorStart* start) {
     if (sys().getuid() != 0) {
         std::printf("Error: Can only be run as root.\n");
         return kFatal;
     }
 
-    BoardIdentity board;
-    bool generated = false;
+    BoardIdentity& board = start->board;
     // Only a configuration that is not there at all is generated: one that
     // is there but unusable is the administrator's to mend, never overwritten.
     switch (existFile(kSenvisIniPath)) {
@@ -148,7 +81,7 @@ int sensorvisor_main(int argc, char** argv) {
             break;
         case -1:
             if (generate_configuration(&board) != 0) return kFatal;
-            generated = true;
+            start->generated = true;
             break;
         default:
             return kFatal;
@@ -162,10 +95,10 @@ int sensorvisor_main(int argc, char** argv) {
         std::fprintf(stderr, "Error: something wrong in file Senvis.ini.\n");
         return kFatal;
     }
-    setup_run_context(system, items, itemCount, parameters);
+    start->context = setup_run_context(system, items, itemCount, parameters);
 
     if ((system->busType & BUS_SMBUS) != 0 && hDevice == 0 && i2cdetect() < 0) {
-        if (generated) sys().system("rm -f /etc/Senvis.ini");
+        if (start->generated) sys().system("rm -f /etc/Senvis.ini");
         return kFatal;
     }
 
@@ -175,6 +108,15 @@ int sensorvisor_main(int argc, char** argv) {
     if (strncasecmp(board.product, "VB7", 3) == 0 && system->coreTempChipCode == 17)
         revise_senvis_ini_for_VB7(system, items, itemCount);
 
-    if (text == 1) return run_text_branch(myspSenvis, line, generated);
-    return run_gui_branch(myspSenvis, generated, argc, argv);
+    return 0;
+}
+
+ItemDisplay* build_item_displays(const MonitorStart& start) {
+    RunContext* ctx = start.context;
+    ItemDisplay* disps = createItemDisps(ctx->system, ctx->items, ctx->itemCount, ctx->parameters,
+                                         ctx->parameterCount);
+    if (start.generated)
+        detect_and_hide_nonactivated_items(disps, ctx->system, ctx->items, ctx->itemCount,
+                                           ctx->parameters, ctx->parameterCount);
+    return disps;
 }

@@ -6,7 +6,6 @@
 #include "app/item_displays.h"
 #include "common/fixed_text.h"
 #include "items/acquisition.h"
-#include "items/thermal_text.h"
 #include "sys/sys.h"
 
 namespace {
@@ -52,14 +51,6 @@ const char* switch_state(int64_t state) {
         case 2: return "N/A";
         default: return "";
     }
-}
-
-// The thermal word is asked for again; when the chip cannot give one the
-// previous word stays.
-void refresh_thermal_text(ItemDisplay* disp, SystemRecord* system, ItemRecord* item) {
-    char fresh[sizeof disp->thermalText];
-    copy_text(fresh, disp->thermalText);
-    if (getThermalText(system, item, fresh) == 0) copy_text(disp->thermalText, fresh);
 }
 
 Cells fill_cells(ItemDisplay* disp, bool good, SystemRecord* system, ItemRecord* item) {

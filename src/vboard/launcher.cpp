@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app/startup.h"
 #include "sys/sys.h"
 #include "vboard/seed.h"
 #include "vboard/virtual_board.h"
@@ -46,9 +45,10 @@ struct Session {
 };
 
 Session session;
+const char* launcher_name = "sensorvisor-sim";
 
 void complain(const std::string& message) {
-    std::fprintf(stderr, "sensorvisor-sim: %s\n", message.c_str());
+    std::fprintf(stderr, "%s: %s\n", launcher_name, message.c_str());
 }
 
 // Shell commands run in the root, so its name must survive being pasted into
@@ -86,7 +86,8 @@ bool parse_options(int argc, char** argv, LauncherOptions* options) {
 
 }  // namespace
 
-int run_launcher(int argc, char** argv) {
+int run_launcher(int argc, char** argv, const LaunchedProgram& program) {
+    launcher_name = program.launcher;
     LauncherOptions options;
     if (!parse_options(argc, argv, &options)) return kLauncherError;
     if (options.board_file.empty()) options.board_file = bundled_boards_dir() + "/demo.json";
@@ -138,13 +139,14 @@ int run_launcher(int argc, char** argv) {
         return kLauncherError;
     }
 
-    // The monitor sees itself invoked as "sensorvisor", as on a real machine.
+    // The program sees itself invoked by its installed name, as on a real
+    // machine.
     std::vector<char*> monitor_argv;
-    char program_name[] = "sensorvisor";
-    monitor_argv.push_back(program_name);
+    std::string program_name = program.name;
+    monitor_argv.push_back(program_name.data());
     monitor_argv.insert(monitor_argv.end(), options.monitor_args.begin(), options.monitor_args.end());
     monitor_argv.push_back(nullptr);
 
     install_sys(session.board.get());
-    return sensorvisor_main(int(monitor_argv.size() - 1), monitor_argv.data());
+    return program.main(int(monitor_argv.size() - 1), monitor_argv.data());
 }

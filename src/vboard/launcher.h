@@ -1,8 +1,17 @@
-// sensorvisor-sim: the monitor's own main on a virtual board.
+// A program's own main on a virtual board: the monitor's (sensorvisor-sim) or
+// the exporter's (sensorvisor-exporter-sim).
 //
 //   sensorvisor-sim [--board FILE] [--root DIR] [--trace FILE] [--] [monitor arguments...]
 #pragma once
 
-// Runs the launcher; returns the exit status (the monitor's own, or 2 for a
+// The program a launcher runs, given by the tool so that this library links
+// neither the monitor's modes nor the exporter.
+struct LaunchedProgram {
+    const char* launcher;  // the launcher's name, in its own messages
+    const char* name;      // what the program sees as its invocation name
+    int (*main)(int argc, char** argv);
+};
+
+// Runs the launcher; returns the exit status (the program's own, or 2 for a
 // bad board file or launcher option).
-int run_launcher(int argc, char** argv);
+int run_launcher(int argc, char** argv, const LaunchedProgram& program);

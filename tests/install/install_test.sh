@@ -17,6 +17,10 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 install_once
 for f in usr/sbin/sensorvisor usr/bin/sensorvisor-sim \
+         usr/sbin/sensorvisor-exporter usr/bin/sensorvisor-exporter-sim \
+         usr/share/man/man8/sensorvisor-exporter.8 \
+         usr/lib/systemd/system/sensorvisor-exporter.service \
+         usr/share/sensorvisor/prometheus/sensorvisor-rules.yml \
          usr/share/sensorvisor/AllSenvis.ini usr/share/sensorvisor/OldRevMB_3.ini \
          usr/share/sensorvisor/boards/demo.json \
          usr/share/man/man8/sensorvisor.8 usr/share/man/man1/sensorvisor-sim.1 \
@@ -27,6 +31,18 @@ done
 [ -x "$stage/usr/sbin/sensorvisor" ] || fail "monitor not executable"
 cmp -s "$stage/etc/AllSenvis.ini" "$(dirname "$0")/../../data/AllSenvis.ini" ||
     fail "/etc/AllSenvis.ini differs from the shipped master file"
+
+# The exporter shares the monitor's start-up, not its window.
+ldd "$stage/usr/sbin/sensorvisor-exporter" | grep -q 'libgtk' && fail "the exporter links GTK"
+
+# The unit starts the installed exporter and is one systemd accepts.
+unit=$stage/usr/lib/systemd/system/sensorvisor-exporter.service
+grep -q '^ExecStart=/usr/sbin/sensorvisor-exporter ' "$unit" || fail "unit does not start /usr/sbin/sensorvisor-exporter"
+if command -v systemd-analyze >/dev/null; then
+    sed "s|/usr/sbin/|$stage/usr/sbin/|" "$unit" >"$stage/sensorvisor-exporter.service"
+    systemd-analyze verify --man=no "$stage/sensorvisor-exporter.service" ||
+        fail "systemd-analyze refuses the unit"
+fi
 
 # An edited master file is the administrator's: a second install keeps it.
 echo ";; edited by the administrator" >>"$stage/etc/AllSenvis.ini"

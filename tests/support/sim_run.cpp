@@ -5,19 +5,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 #include "support/sandbox.h"
 
-SimResult run_sim(const std::vector<std::string>& args,
-                  const std::vector<std::string>& environment, int timeout_seconds) {
-    TempDir capture;
-    std::string out_path = capture.path() + "/out";
-    std::string err_path = capture.path() + "/err";
+namespace {
 
+// Forks and execs `program` with its output in `out` and `err`; the child
+// ends itself after `timeout_seconds` (0: never).
+pid_t spawn(const std::string& program, const std::vector<std::string>& args,
+            const std::vector<std::string>& environment, int timeout_seconds,
+            const std::string& out_path, const std::string& err_path) {
     std::vector<char*> argv;
-    std::string program = SV_SIM_PATH;
-    argv.push_back(program.data());
+    std::string name = program;
+    argv.push_back(name.data());
     std::vector<std::string> copies = args;
     for (std::string& arg : copies) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -34,16 +36,76 @@ SimResult run_sim(const std::vector<std::string>& args,
         dup2(out, 1);
         dup2(err, 2);
         for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
-        alarm(unsigned(timeout_seconds));  // a hung run fails the test instead of the suite
+        if (timeout_seconds > 0) alarm(unsigned(timeout_seconds));  // a hung run fails the test
         execv(argv[0], argv.data());
         _exit(127);
     }
+    return child;
+}
+
+int exit_status(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+SimResult run_sim(const std::vector<std::string>& args, const std::vector<std::string>& environment,
+                  int timeout_seconds) {
+    return run_program(SV_SIM_PATH, args, environment, timeout_seconds);
+}
+
+SimResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const std::vector<std::string>& environment, int timeout_seconds) {
+    TempDir capture;
+    std::string out_path = capture.path() + "/out";
+    std::string err_path = capture.path() + "/err";
+
+    pid_t child = spawn(program, args, environment, timeout_seconds, out_path, err_path);
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
     }
     SimResult result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.status = exit_status(status);
     result.out = read_whole_file(out_path);
     result.err = read_whole_file(err_path);
     return result;
+}
+
+BackgroundProgram::BackgroundProgram(const std::string& program,
+                                     const std::vector<std::string>& args) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "sv-bg.XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    dir_ = pattern;
+    child_ = spawn(program, args, {}, 0, dir_ + "/out", dir_ + "/err");
+}
+
+BackgroundProgram::~BackgroundProgram() {
+    stop();
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+}
+
+bool BackgroundProgram::running() {
+    if (child_ < 0) return false;
+    int status = 0;
+    if (waitpid(child_, &status, WNOHANG) != child_) return true;
+    child_ = -1;
+    result_.status = exit_status(status);
+    return false;
+}
+
+SimResult BackgroundProgram::stop() {
+    if (running()) {
+        kill(child_, SIGTERM);
+        int status = 0;
+        for (int waited = 0; waitpid(child_, &status, WNOHANG) != child_; ++waited) {
+            if (waited == 50) kill(child_, SIGKILL);
+            usleep(100000);
+        }
+        child_ = -1;
+        result_.status = exit_status(status);
+    }
+    result_.out = read_whole_file(dir_ + "/out");
+    result_.err = read_whole_file(dir_ + "/err");
+    return result_;
 }
