@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -28,11 +30,24 @@ void write_whole_file(const std::string& path, const std::string& content) {
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "sv-test.XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+std::string scratch_directory() {
+    static const std::string chosen = [] {
+        struct statvfs shm {};
+        if (access("/dev/shm", W_OK | X_OK) == 0 && statvfs("/dev/shm", &shm) == 0 &&
+            (shm.f_flag & ST_NOEXEC) == 0)
+            return std::string("/dev/shm");
+        return fs::temp_directory_path().string();
+    }();
+    return chosen;
 }
+
+std::string make_scratch_dir(const std::string& prefix) {
+    std::string pattern = scratch_directory() + "/" + prefix + ".XXXXXX";
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed in " + pattern);
+    return pattern;
+}
+
+TempDir::TempDir() : path_(make_scratch_dir("sv-test")) {}
 
 TempDir::~TempDir() {
     std::error_code ignored;
@@ -40,9 +55,7 @@ TempDir::~TempDir() {
 }
 
 Sandbox::Sandbox(const std::string& board_json, bool with_master_files) {
-    std::string pattern = (fs::temp_directory_path() / "sv-sandbox.XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    root_ = fs::canonical(pattern).string();
+    root_ = fs::canonical(make_scratch_dir("sv-sandbox")).string();
     board_ = std::make_unique<VirtualBoard>(parse_board(board_json, "test-board"), root_);
     board_->trace().keep_in_memory(true);
     TempDir no_master_files;

@@ -36,7 +36,8 @@ private:
     std::unique_ptr<ScopedSys> installed_;
 };
 
-// A fresh empty temporary directory, removed with everything in it.
+// A fresh empty temporary directory, removed with everything in it. It lies
+// under scratch_directory().
 class TempDir {
 public:
     TempDir();
@@ -64,6 +65,16 @@ private:
     std::string out_;
     std::string err_;
 };
+
+// Where tests make their temporary roots: /dev/shm when it is a writable
+// file system that can run programs (the sandbox runs the board's commands
+// from its root), else the system's temporary directory. The tests create,
+// rename and remove many small files; on a disk file system with online
+// discard that costs several times as much.
+std::string scratch_directory();
+
+// mkdtemp under scratch_directory(): "<scratch>/<prefix>.XXXXXX".
+std::string make_scratch_dir(const std::string& prefix);
 
 std::string read_whole_file(const std::string& path);
 void write_whole_file(const std::string& path, const std::string& content);

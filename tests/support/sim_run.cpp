@@ -73,9 +73,7 @@ SimResult run_program(const std::string& program, const std::vector<std::string>
 
 BackgroundProgram::BackgroundProgram(const std::string& program,
                                      const std::vector<std::string>& args) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sv-bg.XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
+    dir_ = make_scratch_dir("sv-bg");
     child_ = spawn(program, args, {}, 0, dir_ + "/out", dir_ + "/err");
 }
 
