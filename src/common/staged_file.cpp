@@ -6,14 +6,14 @@
 #include <cstdio>
 
 #include "sys/handles.h"
-#include "sys/sys.h"
 
 namespace {
 
-bool write_all(int fd, std::string_view content) {
+bool write_all(Sys& os, int fd, std::string_view content) {
     while (!content.empty()) {
-        ssize_t written = sys().write(fd, content.data(), content.size());
+        ssize_t written = os.write(fd, content.data(), content.size());
         if (written < 0 && errno == EINTR) continue;
+        if (written == 0) errno = ENOSPC;
         if (written <= 0) return false;
         content.remove_prefix(static_cast<size_t>(written));
     }
@@ -29,36 +29,46 @@ std::string directory_of(const std::string& path) {
 
 }  // namespace
 
-StagedFile::StagedFile(std::string path, std::string_view content, mode_t mode)
-    : path_(std::move(path)), temporary_(path_ + ".new") {
-    sys().unlink(temporary_.c_str());
+StagedFile::StagedFile(Sys& os, std::string path, std::string_view content, mode_t mode)
+    : os_(os), path_(std::move(path)), temporary_(path_ + ".new") {
+    os_.unlink(temporary_.c_str());
     // O_EXCL with O_NOFOLLOW: a file or link that appeared at the name since
     // the unlink is never written through.
-    Fd fd(sys().open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                     mode));
-    if (!fd.valid()) {
-        result_ = StageResult::NotCreated;
+    int fd = os_.open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      mode);
+    if (fd < 0) {
+        fail(StageResult::NotCreated);
         return;
     }
     staged_ = true;
-    bool written = write_all(fd.get(), content) && sys().fsync(fd.get()) == 0;
+    if (!write_all(os_, fd, content) || os_.fsync(fd) != 0) fail(StageResult::NotWritten);
     // close() can report a deferred write error (NFS, some full disks).
-    if (fd.close() != 0) written = false;
-    result_ = written ? StageResult::Done : StageResult::NotWritten;
+    if (os_.close(fd) != 0 && result_ == StageResult::Done) fail(StageResult::NotWritten);
 }
 
+StagedFile::StagedFile(std::string path, std::string_view content, mode_t mode)
+    : StagedFile(sys(), std::move(path), content, mode) {}
+
 StagedFile::~StagedFile() {
-    if (staged_) sys().unlink(temporary_.c_str());
+    if (staged_) os_.unlink(temporary_.c_str());
+}
+
+StageResult StagedFile::fail(StageResult result) {
+    error_ = errno;
+    return result_ = result;
 }
 
 StageResult StagedFile::commit() {
     if (result_ != StageResult::Done) return result_;
-    if (sys().rename(temporary_.c_str(), path_.c_str()) != 0) return result_ = StageResult::NotMoved;
+    if (os_.rename(temporary_.c_str(), path_.c_str()) != 0) return fail(StageResult::NotMoved);
     staged_ = false;
     // The rename lives in the directory: sync it too. Its failure loses
     // nothing that is not already on its way to the disk, so it is not an error.
-    Fd directory(sys().open(directory_of(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.valid()) sys().fsync(directory.get());
+    int directory = os_.open(directory_of(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory >= 0) {
+        os_.fsync(directory);
+        os_.close(directory);
+    }
     return result_;
 }
 

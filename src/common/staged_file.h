@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "sys/sys.h"
+
 enum class StageResult {
     Done,
     NotCreated,  // the temporary file could not be created
@@ -23,6 +25,7 @@ public:
     // Writes `content` to "<path>.new", created afresh (whatever stood at that
     // name, a stale file of an interrupted run, is removed first) with
     // `mode`, and syncs it. `result()` says how far that went.
+    StagedFile(Sys& os, std::string path, std::string_view content, mode_t mode);
     StagedFile(std::string path, std::string_view content, mode_t mode);
     // An uncommitted temporary file is removed.
     ~StagedFile();
@@ -30,18 +33,24 @@ public:
     StagedFile& operator=(const StagedFile&) = delete;
 
     StageResult result() const { return result_; }
+    // errno of the step that failed, 0 while none has.
+    int error() const { return error_; }
 
     // Renames the temporary file over the target and syncs the directory, so
     // that the rename itself survives a power cut. Only after Done.
     StageResult commit();
 
 private:
+    StageResult fail(StageResult result);
+
+    Sys& os_;
     std::string path_;
     std::string temporary_;
-    StageResult result_;
+    StageResult result_ = StageResult::Done;
+    int error_ = 0;
     bool staged_ = false;
 };
 
-// The whole of a file read through Sys, or false when it cannot be opened or
+// The whole of a file read through sys(), or false when it cannot be opened or
 // read.
 bool read_whole(const char* path, std::string& content);

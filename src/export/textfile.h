@@ -1,10 +1,10 @@
 // The file for node_exporter's textfile collector, written whole or not at
-// all: a temporary file in the same directory, flushed to disk, then renamed
-// over the old one, so that a scrape never sees half a file.
+// all (common/staged_file.h: "FILE.new" beside it, synced, renamed over it;
+// the collector reads only *.prom), so that a scrape never sees half a file.
 //
-// The file is the exporter's output, not the monitored machine's state, so
-// it is written directly, not through Sys: on a virtual board it lands where
-// the user named it, outside the sandbox.
+// The file is the exporter's output, not the monitored machine's state: it
+// goes through the host's backend, not the process's, so on a virtual board
+// it lands where the user named it, outside the sandbox.
 #pragma once
 
 #include <string>
