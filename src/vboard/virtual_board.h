@@ -23,7 +23,8 @@
 
 class VirtualBoard final : public Sys {
 public:
-    // Builds the board's devices. The root must exist (see seed_root).
+    // Builds the board's devices. Nothing is read or written in the root
+    // here; a new root is seeded afterwards (seed.h).
     VirtualBoard(Board board, const std::string& root);
     ~VirtualBoard() override;
 

@@ -10,6 +10,19 @@
 #include "sys/sys.h"
 #include "vboard/virtual_board.h"
 
+// A fresh empty temporary directory, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
 class Sandbox {
 public:
     // `board_json` is a board file's text; the root is seeded from it (with
@@ -31,22 +44,10 @@ public:
     void clear_trace() { board_->trace().clear(); }
 
 private:
+    TempDir holder_;  // the root is made inside it
     std::string root_;
     std::unique_ptr<VirtualBoard> board_;
     std::unique_ptr<ScopedSys> installed_;
-};
-
-// A fresh empty temporary directory, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
 };
 
 // Captures what the code under test writes to stdout and stderr (C stdio and
