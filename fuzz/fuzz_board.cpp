@@ -51,9 +51,9 @@ std::string make_temp_dir(const char* stem) {
     return fs::canonical(pattern).string();
 }
 
-// The host path of a path in the fuzzing root.
+// The host path of a path in the fuzzing root (which holds no links).
 std::string resolved(std::string_view absolute) {
-    return fuzz_board().paths().map(absolute);
+    return fuzz_board().paths().resolve(absolute).value();
 }
 
 }  // namespace

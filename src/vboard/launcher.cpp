@@ -1,6 +1,5 @@
 #include "vboard/launcher.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -51,15 +50,6 @@ void complain(const std::string& message) {
     std::fprintf(stderr, "sensorvisor-sim: %s\n", message.c_str());
 }
 
-// Shell commands run in the root, so its name must survive being pasted into
-// one unquoted-safe: no quotes, blanks or other shell syntax.
-bool usable_root_name(const std::string& path) {
-    for (char c : path)
-        if (!(std::isalnum(static_cast<unsigned char>(c)) || std::strchr("/._-+,:@%", c)))
-            return false;
-    return true;
-}
-
 // Makes the missing directories above a new root; returns the topmost one
 // made (empty when none was), which is removed again if seeding fails.
 std::string make_parents(const fs::path& root, std::error_code& ec) {
@@ -97,7 +87,9 @@ bool choose_root(LauncherOptions* options, bool* new_root) {
         options->root = fs::weakly_canonical(fs::absolute(options->root), ec).string();
         *new_root = true;
     }
-    if (!usable_root_name(options->root)) {
+    // Shell commands run in the root, so its name must survive being pasted
+    // into one unquoted: no quotes, blanks or other shell syntax.
+    if (!SandboxPaths::is_shell_safe(options->root)) {
         complain("root " + options->root + ": choose a path without blanks or shell characters");
         return false;
     }

@@ -54,7 +54,7 @@ Sandbox::~Sandbox() {
 }
 
 std::string Sandbox::path(const std::string& absolute) const {
-    return board_->paths().map(absolute);
+    return board_->paths().resolve(absolute).value();
 }
 
 void Sandbox::write_file(const std::string& absolute, const std::string& content) const {

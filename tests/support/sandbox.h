@@ -33,7 +33,8 @@ public:
     Sandbox& operator=(const Sandbox&) = delete;
 
     const std::string& root() const { return root_; }
-    std::string path(const std::string& absolute) const;  // "<root>/etc/x"
+    // "<root>/etc/x", links in the root followed inside it.
+    std::string path(const std::string& absolute) const;
     VirtualBoard& board() { return *board_; }
 
     void write_file(const std::string& absolute, const std::string& content) const;

@@ -66,6 +66,24 @@ TEST(Launcher, SeedingIsAllOrNothing) {
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
+// A reused root whose /etc/Senvis.ini is an absolute link, as a chroot sees
+// it: the first run's configuration is written where the link leads inside
+// the root, never outside (it wrote 7 KB outside before).
+TEST(Launcher, LinksInAReusedRootLeadNowhereOutsideIt) {
+    TempDir dir, outside;
+    const std::string board = std::string(SV_SOURCE_BOARDS_DIR) + "/firstrun-current.json";
+    const std::string root = dir.path() + "/root";
+    SimResult seeding = run_sim({"--board", board, "--root", root, "-v"});
+    ASSERT_EQ(0, seeding.status) << seeding.err;
+    fs::create_symlink(outside.path() + "/Senvis.ini", root + "/etc/Senvis.ini");
+    fs::create_directories(root + outside.path());
+
+    SimResult first = run_sim({"--board", board, "--root", root, "-t"});
+    EXPECT_EQ(0, first.status) << first.err;
+    EXPECT_TRUE(fs::is_empty(outside.path()));
+    EXPECT_EQ(0u, read_whole_file(root + outside.path() + "/Senvis.ini").find("[SYSTEM]\n"));
+}
+
 // The trace file is appended to, never truncated.
 TEST(Launcher, TemporaryRootIsRemovedAndOnlyTheTraceIsWrittenOutsideIt) {
     TempDir tmp;  // the launcher's TMPDIR: its default root is made here
