@@ -6,6 +6,7 @@
 
 #include "support/sandbox.h"
 #include "support/sim_run.h"
+#include "vboard/sandbox_paths.h"
 
 namespace fs = std::filesystem;
 
@@ -67,8 +68,8 @@ TEST(Launcher, SeedingIsAllOrNothing) {
 }
 
 // A reused root whose /etc/Senvis.ini is an absolute link, as a chroot sees
-// it: the first run's configuration is written where the link leads inside
-// the root, never outside (it wrote 7 KB outside before).
+// it: the first run's configuration goes where the link leads inside the
+// root (or replaces the link), never outside (it wrote 7 KB outside before).
 TEST(Launcher, LinksInAReusedRootLeadNowhereOutsideIt) {
     TempDir dir, outside;
     const std::string board = std::string(SV_SOURCE_BOARDS_DIR) + "/firstrun-current.json";
@@ -81,7 +82,8 @@ TEST(Launcher, LinksInAReusedRootLeadNowhereOutsideIt) {
     SimResult first = run_sim({"--board", board, "--root", root, "-t"});
     EXPECT_EQ(0, first.status) << first.err;
     EXPECT_TRUE(fs::is_empty(outside.path()));
-    EXPECT_EQ(0u, read_whole_file(root + outside.path() + "/Senvis.ini").find("[SYSTEM]\n"));
+    const std::string seen = SandboxPaths(root).resolve("/etc/Senvis.ini").value();
+    EXPECT_EQ(0u, read_whole_file(seen).find("[SYSTEM]\n")) << seen;
 }
 
 // The trace file is appended to, never truncated.
