@@ -308,9 +308,12 @@ int main(int argc, char** argv) {
     Bench b;
     b.scratch = pattern;
     std::string root = b.scratch + "/root";
-    fs::create_directories(root);
     auto board = std::make_unique<VirtualBoard>(std::move(model), root);
-    seed_root(*board, shipped_data_dir());
+    try {
+        seed_root(SeedPlan(*board, shipped_data_dir()), root);
+    } catch (const std::exception& error) {
+        fail(error.what());
+    }
     MeteredSys metered(*board);
     b.board = board.get();
     b.metered = &metered;

@@ -21,7 +21,7 @@ namespace {
 // Lives until the process ends; its destructor takes the board out of sys()
 // and removes the root.
 struct BoardHolder {
-    std::string root;
+    std::string holder;  // the root is made inside it
     std::unique_ptr<VirtualBoard> board;
     std::unique_ptr<ScopedSys> installed;
 
@@ -29,7 +29,7 @@ struct BoardHolder {
         installed.reset();
         board.reset();
         std::error_code ignored;
-        if (!root.empty()) fs::remove_all(root, ignored);
+        if (!holder.empty()) fs::remove_all(holder, ignored);
     }
 };
 
@@ -51,24 +51,28 @@ std::string make_temp_dir(const char* stem) {
     return fs::canonical(pattern).string();
 }
 
+// The host path of a path in the fuzzing root (which holds no links).
+std::string resolved(std::string_view absolute) {
+    return fuzz_board().paths().resolve(absolute).value();
+}
+
 }  // namespace
 
 VirtualBoard& fuzz_board(const std::string& board_json) {
     BoardHolder& h = holder();
     if (h.board) return *h.board;
-    h.root = make_temp_dir("sv-fuzz.XXXXXX");
-    h.board = std::make_unique<VirtualBoard>(parse_board(board_json, "fuzz-board"), h.root);
+    h.holder = make_temp_dir("sv-fuzz.XXXXXX");
+    std::string root = h.holder + "/root";
+    h.board = std::make_unique<VirtualBoard>(parse_board(board_json, "fuzz-board"), root);
     // No master files: the targets that read one write it themselves.
-    std::string empty = h.root + "/.no-master-files";
-    fs::create_directory(empty);
-    seed_root(*h.board, empty);
+    seed_root(SeedPlan(*h.board, h.holder + "/no-master-files"), root);
     h.installed = std::make_unique<ScopedSys>(*h.board);
     if (!std::freopen("/dev/null", "w", stdout)) fuzz_fail("cannot silence stdout");
     return *h.board;
 }
 
 void put_file(std::string_view absolute, std::string_view content) {
-    fs::path path = fuzz_board().paths().map(absolute);
+    fs::path path = resolved(absolute);
     std::error_code ignored;
     fs::create_directories(path.parent_path(), ignored);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -77,7 +81,7 @@ void put_file(std::string_view absolute, std::string_view content) {
 }
 
 bool get_file(std::string_view absolute, std::string& content) {
-    std::ifstream in(fuzz_board().paths().map(absolute), std::ios::binary);
+    std::ifstream in(resolved(absolute), std::ios::binary);
     if (!in) return false;
     std::ostringstream text;
     text << in.rdbuf();
@@ -87,7 +91,7 @@ bool get_file(std::string_view absolute, std::string& content) {
 
 void remove_path(std::string_view absolute) {
     std::error_code ignored;
-    fs::remove_all(fuzz_board().paths().map(absolute), ignored);
+    fs::remove_all(resolved(absolute), ignored);
 }
 
 std::vector<std::string_view> split_parts(std::string_view text, size_t parts) {

@@ -237,7 +237,17 @@ struct Board {
     FaultSettings faults;
 };
 
+// How large a board file may be. Far above any real board (the largest
+// bundled one is 48 KB and nests 9 levels), low enough that a hostile file
+// cannot make the loader hang or take memory without bound: every check of
+// the loader is linear or n log n in the text.
+struct BoardLimits {
+    size_t max_bytes = size_t{16} << 20;  // 16 MiB of text
+    size_t max_depth = 32;                // arrays and objects, one inside another
+};
+
 // Reads and validates a board file. Throws BoardError.
-Board load_board_file(const std::string& path);
+Board load_board_file(const std::string& path, const BoardLimits& limits = {});
 // Validates board JSON text; `source` names it in messages. Throws BoardError.
-Board parse_board(const std::string& json_text, const std::string& source);
+Board parse_board(const std::string& json_text, const std::string& source,
+                  const BoardLimits& limits = {});

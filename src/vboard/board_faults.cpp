@@ -12,16 +12,16 @@ std::string read_fault_path(const std::string& text, const Json& shown, const st
         bad(at, "expected an absolute path without empty, \".\" or \"..\" parts, got " +
                     describe(shown));
     }
+    if (std::string why = path_too_long(text); !why.empty()) bad(at, why);
     return text;
 }
 
 std::vector<std::string> read_path_list(const Json& value, const std::string& path) {
     std::vector<std::string> paths;
+    ListedOnce listed(path);
     for_each_element(value, path, [&](const Json& v, const std::string& p) {
         std::string text = read_fault_path(read_string(v, p), v, p, false);
-        for (size_t i = 0; i < paths.size(); ++i) {
-            if (paths[i] == text) bad(p, "also listed as " + index_path(path, i));
-        }
+        listed.add(text, p);
         paths.push_back(std::move(text));
     });
     return paths;

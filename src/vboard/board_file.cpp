@@ -1,83 +1,18 @@
 // The board file: JSON text to a validated Board. Every refusal is one line,
 // "FILE: PATH: why", or "FILE: line L, column C: why" for bad JSON.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <set>
 #include <sstream>
 
+#include "vboard/board_json.h"
 #include "vboard/board_parts.h"
+#include "vboard/host_fd.h"
 
 namespace {
-
-// ---- JSON text ----
-
-// Tracks where the parser is, so that a key given twice in one object (which
-// the JSON library would silently resolve) is reported with its path.
-class DuplicateKeyFinder {
-public:
-    bool operator()(int, Json::parse_event_t event, Json& parsed) {
-        using Event = Json::parse_event_t;
-        switch (event) {
-            case Event::object_start:
-            case Event::array_start:
-                frames_.push_back({event == Event::array_start, 0, {}, {}, child_path()});
-                break;
-            case Event::key: {
-                Frame& top = frames_.back();
-                top.key = parsed.get<std::string>();
-                if (!top.keys.insert(top.key).second && !duplicate_) {
-                    duplicate_ = BadValue{key_path(top.path, top.key), "key given twice"};
-                }
-                break;
-            }
-            case Event::value:
-                element_done();
-                break;
-            case Event::object_end:
-            case Event::array_end:
-                frames_.pop_back();
-                element_done();
-                break;
-        }
-        return true;
-    }
-    const std::optional<BadValue>& duplicate() const { return duplicate_; }
-
-private:
-    struct Frame {
-        bool array;
-        size_t index;
-        std::string key;
-        std::set<std::string> keys;
-        std::string path;
-    };
-    std::string child_path() const {
-        if (frames_.empty()) return {};
-        const Frame& top = frames_.back();
-        return top.array ? index_path(top.path, top.index) : key_path(top.path, top.key);
-    }
-    void element_done() {
-        if (!frames_.empty() && frames_.back().array) ++frames_.back().index;
-    }
-    std::vector<Frame> frames_;
-    std::optional<BadValue> duplicate_;
-};
-
-// The library's message is "[json.exception.parse_error.101] parse error at
-// line L, column C: syntax error while parsing WHAT - why": keep "line L,
-// column C: syntax error: why".
-std::string syntax_error(const std::string& message) {
-    size_t at = message.find("line ");
-    std::string text = at == std::string::npos ? message : message.substr(at);
-    const std::string noise = "syntax error while parsing ";
-    size_t noise_at = text.find(noise);
-    size_t dash = text.find(" - ", noise_at);
-    if (noise_at != std::string::npos && dash != std::string::npos) {
-        text.replace(noise_at, dash + 3 - noise_at, "syntax error: ");
-    }
-    return text;
-}
 
 // ---- small parts ----
 
@@ -145,15 +80,14 @@ DmidecodeSpec read_dmidecode(const Json& value, const std::string& path) {
 
 std::vector<std::string> read_modules(const Json& value, const std::string& path) {
     std::vector<std::string> modules;
+    ListedOnce listed(path);
     for_each_element(value, path, [&](const Json& v, const std::string& p) {
         std::string name = read_string(v, p);
         // One word: the first word of a /proc/modules line.
         if (name.empty() || name.find_first_of(" \t\r\n") != std::string::npos) {
             bad(p, "expected a module name (one word), got " + describe(v));
         }
-        for (size_t i = 0; i < modules.size(); ++i) {
-            if (modules[i] == name) bad(p, "also listed as " + index_path(path, i));
-        }
+        listed.add(name, p);
         modules.push_back(std::move(name));
     });
     return modules;
@@ -169,6 +103,7 @@ std::vector<std::pair<std::string, std::string>> read_files(const Json& value,
             bad(at, "expected an absolute path without empty, \".\" or \"..\" parts, got " +
                         Json(item.key()).dump());
         }
+        if (std::string why = path_too_long(item.key()); !why.empty()) bad(at, why);
         files.emplace_back(item.key(), read_string(item.value(), at));
     }
     return files;
@@ -235,27 +170,50 @@ bool is_sandbox_path(const std::string& file) {
     return file.find('\0') == std::string::npos;
 }
 
-Board parse_board(const std::string& json_text, const std::string& source) {
-    DuplicateKeyFinder finder;
-    Json root;
-    try {
-        root = Json::parse(json_text, std::ref(finder));
-    } catch (const Json::parse_error& e) {
-        throw BoardError(source + ": " + syntax_error(e.what()));
+std::string path_too_long(const std::string& file) {
+    // PATH_MAX counts the terminating NUL; NAME_MAX is a part without it.
+    constexpr size_t kLongestPath = 4095, kLongestName = 255;
+    if (file.size() > kLongestPath) {
+        return "a path of " + std::to_string(file.size()) + " bytes, longer than Linux takes (" +
+               std::to_string(kLongestPath) + ")";
     }
+    size_t start = 0;
+    while (start < file.size()) {
+        size_t end = std::min(file.find('/', start + 1), file.size());
+        if (end - start - 1 > kLongestName) {
+            return "a part of " + std::to_string(end - start - 1) +
+                   " bytes, longer than a file name Linux takes (" + std::to_string(kLongestName) +
+                   ")";
+        }
+        start = end;
+    }
+    return {};
+}
+
+Board parse_board(const std::string& json_text, const std::string& source,
+                  const BoardLimits& limits) {
+    Json root = parse_board_json(json_text, source, limits);
     try {
-        if (finder.duplicate()) throw *finder.duplicate();
         return read_board(root, source);
     } catch (const BadValue& e) {
-        throw BoardError(source + ": " + (e.path.empty() ? "top level" : e.path) + ": " + e.why);
+        throw refusal(source, e);
     }
 }
 
-Board load_board_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw BoardError(path + ": cannot open: " + std::strerror(errno));
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw BoardError(path + ": cannot read: " + std::strerror(errno));
-    return parse_board(text.str(), path);
+// Read through a descriptor, at most one byte past the limit: a FIFO or
+// /dev/zero given as the board must not make the launcher wait or read on.
+Board load_board_file(const std::string& path, const BoardLimits& limits) {
+    HostFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!file) throw BoardError(path + ": cannot open: " + std::strerror(errno));
+    std::string text;
+    char buffer[1 << 16];
+    while (text.size() <= limits.max_bytes) {
+        size_t wanted = std::min(sizeof buffer, limits.max_bytes + 1 - text.size());
+        ssize_t got = ::read(file.get(), buffer, wanted);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) throw BoardError(path + ": cannot read: " + std::strerror(errno));
+        if (got == 0) break;
+        text.append(buffer, size_t(got));
+    }
+    return parse_board(text, path, limits);
 }

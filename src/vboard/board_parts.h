@@ -19,3 +19,6 @@ FaultSettings read_faults(const Json& value, const std::string& path);
 
 // An absolute sandbox path without empty, "." or ".." parts, not ending in "/".
 bool is_sandbox_path(const std::string& file);
+// Why Linux would refuse a sandbox path as too long (more than 4095 bytes, or
+// a part of more than 255); empty when it would not.
+std::string path_too_long(const std::string& file);

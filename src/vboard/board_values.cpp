@@ -3,7 +3,6 @@
 #include "vboard/board_values.h"
 
 #include <cstdio>
-#include <map>
 
 namespace {
 
@@ -43,6 +42,15 @@ uint64_t in_range(uint64_t number, const std::string& path, const NumberKind& ki
 
 void bad(const std::string& path, std::string why) {
     throw BadValue{path, std::move(why)};
+}
+
+BoardError refusal(const std::string& source, const BadValue& bad) {
+    return BoardError(source + ": " + (bad.path.empty() ? "top level" : bad.path) + ": " + bad.why);
+}
+
+void ListedOnce::add(const std::string& text, const std::string& path) {
+    auto [first, fresh] = first_index_.emplace(text, count_++);
+    if (!fresh) bad(path, "also listed as " + index_path(array_path_, first->second));
 }
 
 std::string key_path(const std::string& parent, const std::string& key) {
@@ -86,6 +94,11 @@ std::string hex_text(uint64_t number, int digits) {
 }
 
 std::optional<uint64_t> parse_c_number(std::string_view text) {
+    // Leading zeros are allowed, but not without end: a number key becomes
+    // part of the path of every value under it, and paths are copied for
+    // each of those values.
+    constexpr size_t kLongest = 32;
+    if (text.size() > kLongest) return std::nullopt;
     unsigned base = 10;
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         base = 16;

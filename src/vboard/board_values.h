@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,10 @@ struct BadValue {
 };
 
 [[noreturn]] void bad(const std::string& path, std::string why);
+
+// The launcher's line for a bad value: "SOURCE: PATH: why", the empty path
+// (the whole file) named "top level".
+BoardError refusal(const std::string& source, const BadValue& bad);
 
 // `parent.key`, or `parent["key"]` when the key is not an identifier; a
 // top-level identifier stands alone.
@@ -52,7 +57,7 @@ inline constexpr NumberKind kI2cAddress{"a 7-bit address (0..0x7F)", 0, 0x7F};
 inline constexpr NumberKind kWhole{"a whole number (0..4294967295)", 0, 0xFFFFFFFF};
 
 // Decimal or 0x-hex (either case) digits only; a leading zero is decimal.
-// Nothing for anything else, or for more than 64 bits.
+// Nothing for anything else, for more than 64 bits or more than 32 characters.
 std::optional<uint64_t> parse_c_number(std::string_view text);
 
 // A JSON number, or a string in C notation, within the kind's range.
@@ -91,6 +96,20 @@ public:
 private:
     const Json& object_;
     std::string path_;
+};
+
+// Refuses a text that an array lists twice ("also listed as modules[0]"),
+// in log n per element.
+class ListedOnce {
+public:
+    explicit ListedOnce(std::string array_path) : array_path_(std::move(array_path)) {}
+    // The next element's text and path.
+    void add(const std::string& text, const std::string& path);
+
+private:
+    std::string array_path_;
+    std::map<std::string, size_t> first_index_;
+    size_t count_ = 0;
 };
 
 // Expects an array; calls `each(element, path)` for each element.

@@ -1,6 +1,5 @@
 #include "vboard/launcher.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -51,12 +50,49 @@ void complain(const std::string& message) {
     std::fprintf(stderr, "%s: %s\n", launcher_name, message.c_str());
 }
 
-// Shell commands run in the root, so its name must survive being pasted into
-// one unquoted-safe: no quotes, blanks or other shell syntax.
-bool usable_root_name(const std::string& path) {
-    for (char c : path)
-        if (!(std::isalnum(static_cast<unsigned char>(c)) || std::strchr("/._-+,:@%", c)))
+// Makes the missing directories above a new root; returns the topmost one
+// made (empty when none was), which is removed again if seeding fails.
+std::string make_parents(const fs::path& root, std::error_code& ec) {
+    fs::path topmost;
+    for (fs::path above = root.parent_path();
+         !fs::exists(above, ec) && above != above.parent_path(); above = above.parent_path()) {
+        topmost = above;
+    }
+    if (!topmost.empty()) fs::create_directories(root.parent_path(), ec);
+    return topmost.string();
+}
+
+// The root: an existing directory is used as it stands; a new one, named
+// by --root or made in the temporary folder, is seeded. The name is checked
+// before anything is made.
+bool choose_root(LauncherOptions* options, bool* new_root) {
+    std::error_code ec;
+    if (options->root.empty()) {
+        std::string holder = (fs::temp_directory_path() / "sensorvisor-sim.XXXXXX").string();
+        if (!mkdtemp(holder.data())) {
+            complain("cannot create a temporary root: " + std::string(std::strerror(errno)));
             return false;
+        }
+        session.temporary_root = holder;
+        options->root = holder + "/root";
+        *new_root = true;
+    } else if (fs::exists(options->root, ec)) {
+        if (!fs::is_directory(options->root, ec)) {
+            complain("root " + options->root + " is not a directory");
+            return false;
+        }
+        options->root = fs::canonical(options->root, ec).string();
+        *new_root = false;
+    } else {
+        options->root = fs::weakly_canonical(fs::absolute(options->root), ec).string();
+        *new_root = true;
+    }
+    // Shell commands run in the root, so its name must survive being pasted
+    // into one unquoted: no quotes, blanks or other shell syntax.
+    if (!SandboxPaths::is_shell_safe(options->root)) {
+        complain("root " + options->root + ": choose a path without blanks or shell characters");
+        return false;
+    }
     return true;
 }
 
@@ -101,35 +137,26 @@ int run_launcher(int argc, char** argv, const LaunchedProgram& program) {
     }
 
     bool new_root = false;
-    std::error_code ec;
-    if (options.root.empty()) {
-        std::string pattern = (fs::temp_directory_path() / "sensorvisor-sim.XXXXXX").string();
-        if (!mkdtemp(pattern.data())) {
-            complain("cannot create a temporary root: " + std::string(std::strerror(errno)));
-            return kLauncherError;
-        }
-        options.root = pattern;
-        session.temporary_root = pattern;
-        new_root = true;
-    } else if (!fs::exists(options.root, ec)) {
-        if (!fs::create_directories(options.root, ec)) {
-            complain("cannot create root " + options.root + ": " + ec.message());
-            return kLauncherError;
-        }
-        new_root = true;
-    } else if (!fs::is_directory(options.root, ec)) {
-        complain("root " + options.root + " is not a directory");
-        return kLauncherError;
-    }
-    options.root = fs::canonical(options.root, ec).string();
-    if (!usable_root_name(options.root)) {
-        complain("root " + options.root + ": choose a path without blanks or shell characters");
-        return kLauncherError;
-    }
-
+    if (!choose_root(&options, &new_root)) return kLauncherError;
     try {
         session.board = std::make_unique<VirtualBoard>(std::move(board), options.root);
-        if (new_root) seed_root(*session.board, shipped_data_dir());
+        // Checked for every run, so that a board is refused the same way
+        // whether or not its root is new.
+        SeedPlan plan(*session.board, shipped_data_dir());
+        if (new_root) {
+            std::error_code ec;
+            std::string made = make_parents(options.root, ec);
+            if (ec) {
+                throw std::runtime_error("cannot create root " + options.root + ": " +
+                                         ec.message());
+            }
+            try {
+                seed_root(plan, options.root);
+            } catch (...) {
+                if (!made.empty()) fs::remove_all(made, ec);
+                throw;
+            }
+        }
     } catch (const std::exception& error) {
         complain(error.what());
         return kLauncherError;

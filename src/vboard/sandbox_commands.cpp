@@ -37,7 +37,7 @@ case $0 in
 /*/usr/bin/modprobe) root=${0%/usr/bin/modprobe} ;;
 *) root=$PWD ;;
 esac
-modules=$root/proc/modules
+modules=${SANDBOX_PROC_MODULES:-$root/proc/modules}
 
 remove=0
 all=0
@@ -72,12 +72,32 @@ listed() {
     return 1
 }
 
+# The new list goes to a fresh file beside the old one (mktemp makes it
+# itself, so no link planted there is followed) and replaces it whole.
+replace_list() {
+    new=$(mktemp "$modules.XXXXXX") || return 1
+    if "$@" >"$new" && chmod 644 "$new" && mv -f "$new" "$modules"; then
+        return 0
+    fi
+    rm -f "$new"
+    return 1
+}
+
+with_module() {
+    printf '%s 16384 0 - Live 0x0000000000000000\n' "$1"
+    if [ -f "$modules" ]; then cat "$modules"; fi
+}
+
+without_module() {
+    while IFS= read -r line || [ -n "$line" ]; do
+        [ "${line%%[ $tab]*}" = "$1" ] || printf '%s\n' "$line"
+        line=
+    done <"$modules"
+}
+
 load() {
     listed "$1" && return 0
-    {
-        printf '%s 16384 0 - Live 0x0000000000000000\n' "$1"
-        if [ -f "$modules" ]; then cat "$modules"; fi
-    } >"$modules.new" && mv -f "$modules.new" "$modules"
+    replace_list with_module "$1"
 }
 
 unload() {
@@ -85,10 +105,7 @@ unload() {
         echo "modprobe: FATAL: Module $1 is not in kernel." >&2
         return 1
     fi
-    while IFS= read -r line || [ -n "$line" ]; do
-        [ "${line%%[ $tab]*}" = "$1" ] || printf '%s\n' "$line"
-        line=
-    done <"$modules" >"$modules.new" && mv -f "$modules.new" "$modules"
+    replace_list without_module "$1"
 }
 
 status=0
@@ -120,6 +137,7 @@ case $0 in
 /*/usr/bin/mail) root=${0%/usr/bin/mail} ;;
 *) root=$PWD ;;
 esac
+sent=${SANDBOX_MAIL_SENT:-$root/var/mail/sent}
 
 subject=
 while [ $# -gt 0 ]; do
@@ -158,8 +176,8 @@ case $body in
 *) body="$body
 " ;;
 esac
-mkdir -p "$root/var/mail" &&
-    printf 'To: %s\nSubject: %s\n\n%s\n' "$to" "$subject" "$body" >>"$root/var/mail/sent"
+mkdir -p "${sent%/*}" &&
+    printf 'To: %s\nSubject: %s\n\n%s\n' "$to" "$subject" "$body" >>"$sent"
 )sh";
 
 }  // namespace
@@ -177,28 +195,34 @@ std::optional<std::string> dmidecode_output(const Board& board) {
 }
 
 // Inside single quotes the shell takes every byte as it is except the quote
-// itself; printf's %b then undoes the escapes of the bytes a shell word
-// cannot carry (NUL) or that %b would take as an escape (backslash).
-std::string printf_b_word(std::string_view text) {
+// itself, which ends the quotes, stands escaped, and opens them again.
+std::string shell_quoted(std::string_view text) {
     std::string word = "'";
     for (char c : text) {
-        switch (c) {
-            case '\0':
-                word += "\\0000";
-                break;
-            case '\\':
-                word += "\\\\";
-                break;
-            case '\'':
-                word += "'\\''";
-                break;
-            default:
-                word += c;
-                break;
+        if (c == '\'') {
+            word += "'\\''";
+        } else {
+            word += c;
         }
     }
     word += '\'';
     return word;
+}
+
+// printf's %b undoes the escapes of the bytes a shell word cannot carry (NUL)
+// or that %b would take as an escape (backslash).
+std::string printf_b_word(std::string_view text) {
+    std::string escaped;
+    for (char c : text) {
+        if (c == '\0') {
+            escaped += "\\0000";
+        } else if (c == '\\') {
+            escaped += "\\\\";
+        } else {
+            escaped += c;
+        }
+    }
+    return shell_quoted(escaped);
 }
 
 void attach_commands(VirtualBoard& board) {

@@ -4,9 +4,11 @@
 // `modprobe` (lists a module in /proc/modules as loaded) and `mail` (appends
 // each message to /var/mail/sent instead of sending it). They are POSIX sh
 // scripts written when a new root is seeded; shell commands of the monitor
-// find them first on PATH. Each finds the root from its own path
-// (<root>/usr/bin/NAME), or else takes the working directory, which the board
-// makes the root for every command it runs.
+// find them first on PATH. The board tells them where /proc/modules and
+// /var/mail/sent are, resolved inside the root (so that a link in a reused
+// root cannot lead their writes out of it), in two environment variables;
+// run by hand, they find the root from their own path (<root>/usr/bin/NAME)
+// or else take the working directory.
 //
 // attach_commands (devices.h) adds them to the board's seed files.
 #pragma once
@@ -17,8 +19,15 @@
 
 #include "vboard/board.h"
 
+inline constexpr const char* kModulesVariable = "SANDBOX_PROC_MODULES";
+inline constexpr const char* kMailVariable = "SANDBOX_MAIL_SENT";
+
 // What the board's dmidecode prints; none when the board has no dmidecode.
 std::optional<std::string> dmidecode_output(const Board& board);
+
+// A single shell word that stands for `text` byte for byte (NUL excepted,
+// which no shell word holds): the text in single quotes.
+std::string shell_quoted(std::string_view text);
 
 // A single shell word that `printf '%b'` turns back into `text` byte for byte
 // (NUL, backslash and quote included).

@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+
+#include "vboard/sandbox_commands.h"
 
 namespace {
 
@@ -74,14 +77,18 @@ int VirtualBoard::usleep(useconds_t microseconds) {
 
 // ---- files ------------------------------------------------------------------
 
-// A path the board's faults make missing fails every call that names it.
+// A path the board's faults make missing fails every call that names it; any
+// other is resolved inside the root (see SandboxPaths::resolve).
 FILE* VirtualBoard::fopen(const char* path, const char* mode) {
     std::string normal = SandboxPaths::normalise(path);
     if (faults_.missing(normal)) {
         errno = ENOENT;
         return nullptr;
     }
-    return faults_.fopen(normal, paths_.map(path), mode);
+    // "x" creates the name itself, as O_CREAT|O_EXCL: a link there is not followed.
+    auto host = paths_.resolve(path, std::strchr(mode, 'x') ? SandboxPaths::LastLink::keep
+                                                            : SandboxPaths::LastLink::follow);
+    return host ? faults_.fopen(normal, *host, mode) : nullptr;
 }
 
 int VirtualBoard::rename(const char* from, const char* to) {
@@ -89,7 +96,10 @@ int VirtualBoard::rename(const char* from, const char* to) {
         errno = ENOENT;
         return -1;
     }
-    return ::rename(paths_.map(from).c_str(), paths_.map(to).c_str());
+    auto host_from = paths_.resolve(from, SandboxPaths::LastLink::keep);
+    auto host_to = paths_.resolve(to, SandboxPaths::LastLink::keep);
+    if (!host_from || !host_to) return -1;
+    return ::rename(host_from->c_str(), host_to->c_str());
 }
 
 int VirtualBoard::unlink(const char* path) {
@@ -97,7 +107,8 @@ int VirtualBoard::unlink(const char* path) {
         errno = ENOENT;
         return -1;
     }
-    return ::unlink(paths_.map(path).c_str());
+    auto host = paths_.resolve(path, SandboxPaths::LastLink::keep);
+    return host ? ::unlink(host->c_str()) : -1;
 }
 
 int VirtualBoard::stat(const char* path, struct stat* out) {
@@ -105,7 +116,8 @@ int VirtualBoard::stat(const char* path, struct stat* out) {
         errno = ENOENT;
         return -1;
     }
-    return ::stat(paths_.map(path).c_str(), out);
+    auto host = paths_.resolve(path);
+    return host ? ::stat(host->c_str(), out) : -1;
 }
 
 int VirtualBoard::lstat(const char* path, struct stat* out) {
@@ -113,7 +125,8 @@ int VirtualBoard::lstat(const char* path, struct stat* out) {
         errno = ENOENT;
         return -1;
     }
-    return ::lstat(paths_.map(path).c_str(), out);
+    auto host = paths_.resolve(path, SandboxPaths::LastLink::keep);
+    return host ? ::lstat(host->c_str(), out) : -1;
 }
 
 DIR* VirtualBoard::opendir(const char* path) {
@@ -121,7 +134,8 @@ DIR* VirtualBoard::opendir(const char* path) {
         errno = ENOENT;
         return nullptr;
     }
-    return ::opendir(paths_.map(path).c_str());
+    auto host = paths_.resolve(path);
+    return host ? ::opendir(host->c_str()) : nullptr;
 }
 
 int VirtualBoard::chmod(const char* path, mode_t mode) {
@@ -129,7 +143,8 @@ int VirtualBoard::chmod(const char* path, mode_t mode) {
         errno = ENOENT;
         return -1;
     }
-    return ::chmod(paths_.map(path).c_str(), mode);
+    auto host = paths_.resolve(path);
+    return host ? ::chmod(host->c_str(), mode) : -1;
 }
 
 // ---- descriptors and device nodes --------------------------------------------
@@ -154,7 +169,11 @@ int VirtualBoard::open(const char* path, int flags, mode_t mode) {
         fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         if (fd >= 0) open_devices_[fd] = std::move(device);
     } else {
-        fd = ::open(paths_.map(path).c_str(), flags | O_CLOEXEC, mode);
+        bool names_itself =
+            (flags & O_NOFOLLOW) || (flags & (O_CREAT | O_EXCL)) == (O_CREAT | O_EXCL);
+        auto host = paths_.resolve(
+            path, names_itself ? SandboxPaths::LastLink::keep : SandboxPaths::LastLink::follow);
+        fd = host ? ::open(host->c_str(), flags | O_CLOEXEC, mode) : -1;
         if (fd >= 0 && (flags & O_ACCMODE) != O_RDONLY) {
             if (auto disk = faults_.disk_of(normal)) full_disk_fds_[fd] = std::move(disk);
         }
@@ -346,22 +365,45 @@ void VirtualBoard::outl(uint32_t value, uint16_t port) {
 
 // ---- commands ----------------------------------------------------------------
 
-std::string VirtualBoard::shell_command(const char* command) const {
-    const std::string& root = paths_.root();
-    return "cd '" + root + "' || exit 127; PATH='" + root + "/usr/bin':\"$PATH\"; export PATH; " +
-           paths_.map_command(command);
+// The sandbox's commands (sandbox_commands.h) write where these say, resolved
+// inside the root when each command starts; PATH finds them first.
+std::optional<VirtualBoard::CommandPaths> VirtualBoard::command_paths() const {
+    CommandPaths found;
+    for (auto [sandbox_path, host_path] :
+         {std::pair{"/usr/bin", &found.bin}, {"/proc/modules", &found.modules},
+          {"/var/mail/sent", &found.mail}}) {
+        auto resolved = paths_.resolve(sandbox_path);
+        if (!resolved) return std::nullopt;
+        *host_path = std::move(*resolved);
+    }
+    return found;
 }
 
+std::optional<std::string> VirtualBoard::shell_command(const char* command) const {
+    auto mapped = paths_.map_command(command);
+    auto found = command_paths();
+    if (!mapped || !found) return std::nullopt;
+    return "cd " + shell_quoted(paths_.root()) + " || exit 127; PATH=" + shell_quoted(found->bin) +
+           ":\"$PATH\"; " + std::string(kModulesVariable) + "=" + shell_quoted(found->modules) +
+           "; " + kMailVariable + "=" + shell_quoted(found->mail) + "; export PATH " +
+           kModulesVariable + " " + kMailVariable + "; " + *mapped;
+}
+
+// A command whose paths cannot be resolved inside the root is not run.
 FILE* VirtualBoard::popen(const char* command, const char* type) {
     trace_.linef("popen %s", command);
-    return ::popen(shell_command(command).c_str(), type);
+    auto shell = shell_command(command);
+    return shell ? ::popen(shell->c_str(), type) : nullptr;
 }
 
 int VirtualBoard::pclose(FILE* stream) { return ::pclose(stream); }
 
 int VirtualBoard::system(const char* command) {
-    int status = ::system(shell_command(command).c_str());
+    auto shell = shell_command(command);
+    int status = shell ? ::system(shell->c_str()) : -1;
+    int saved = errno;
     trace_.linef("system %s -> %d", command, status);
+    errno = saved;
     return status;
 }
 
@@ -372,13 +414,16 @@ pid_t VirtualBoard::fork() {
 
 int VirtualBoard::execlp(const char* file, const char* arg0) {
     trace_.linef("exec %s", file);
-    const std::string& root = paths_.root();
-    std::string path = std::string(root) + "/usr/bin:" + (std::getenv("PATH") ? std::getenv("PATH") : "");
+    auto found = command_paths();
+    auto mapped_file = std::strchr(file, '/') ? paths_.map_command(file) : std::string(file);
+    auto mapped_arg0 = std::strchr(arg0, '/') ? paths_.map_command(arg0) : std::string(arg0);
+    if (!found || !mapped_file || !mapped_arg0) return -1;
+    std::string path = found->bin + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "");
     ::setenv("PATH", path.c_str(), 1);
-    if (::chdir(root.c_str()) != 0) return -1;
-    std::string mapped_file = std::strchr(file, '/') ? paths_.map_command(file) : file;
-    std::string mapped_arg0 = std::strchr(arg0, '/') ? paths_.map_command(arg0) : arg0;
-    return ::execlp(mapped_file.c_str(), mapped_arg0.c_str(), static_cast<char*>(nullptr));
+    ::setenv(kModulesVariable, found->modules.c_str(), 1);
+    ::setenv(kMailVariable, found->mail.c_str(), 1);
+    if (::chdir(paths_.root().c_str()) != 0) return -1;
+    return ::execlp(mapped_file->c_str(), mapped_arg0->c_str(), static_cast<char*>(nullptr));
 }
 
 pid_t VirtualBoard::waitpid(pid_t pid, int* status, int options) {

@@ -10,6 +10,7 @@
 #include <bitset>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@
 
 class VirtualBoard final : public Sys {
 public:
-    // Builds the board's devices. The root must exist (see seed_root).
+    // Builds the board's devices. Nothing is read or written in the root
+    // here; a new root is seeded afterwards (seed.h).
     VirtualBoard(Board board, const std::string& root);
     ~VirtualBoard() override;
 
@@ -116,8 +118,16 @@ private:
     void require_port_permission(const char* operation, uint16_t port, unsigned width);
     PortSpaceDevice* device_at(uint16_t port);
     OpenDevice* open_device(int fd);
-    // "cd <root>; PATH=<root>/usr/bin:$PATH; <command with paths mapped>"
-    std::string shell_command(const char* command) const;
+    // Where the sandbox's own commands are and write, resolved inside the root.
+    struct CommandPaths {
+        std::string bin;      // /usr/bin
+        std::string modules;  // /proc/modules
+        std::string mail;     // /var/mail/sent
+    };
+    std::optional<CommandPaths> command_paths() const;
+    // "cd <root>; PATH=<root>/usr/bin:$PATH; ...; <command with paths
+    // resolved>"; nothing (errno set) when a path cannot be resolved.
+    std::optional<std::string> shell_command(const char* command) const;
     void spend_port_latency();
 
     Board board_;

@@ -54,24 +54,22 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ignored);
 }
 
-Sandbox::Sandbox(const std::string& board_json, bool with_master_files) {
-    root_ = fs::canonical(make_scratch_dir("sv-sandbox")).string();
+Sandbox::Sandbox(const std::string& board_json, bool with_master_files)
+    : root_(fs::canonical(holder_.path()).string() + "/root") {
     board_ = std::make_unique<VirtualBoard>(parse_board(board_json, "test-board"), root_);
     board_->trace().keep_in_memory(true);
-    TempDir no_master_files;
-    seed_root(*board_, with_master_files ? shipped_data_dir() : no_master_files.path());
+    seed_root(SeedPlan(*board_, with_master_files ? shipped_data_dir() : holder_.path() + "/none"),
+              root_);
     installed_ = std::make_unique<ScopedSys>(*board_);
 }
 
 Sandbox::~Sandbox() {
     installed_.reset();
     board_.reset();
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
 }
 
 std::string Sandbox::path(const std::string& absolute) const {
-    return board_->paths().map(absolute);
+    return board_->paths().resolve(absolute).value();
 }
 
 void Sandbox::write_file(const std::string& absolute, const std::string& content) const {

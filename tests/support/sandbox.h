@@ -10,32 +10,6 @@
 #include "sys/sys.h"
 #include "vboard/virtual_board.h"
 
-class Sandbox {
-public:
-    // `board_json` is a board file's text; the root is seeded from it (with
-    // the shipped master files unless `with_master_files` is false).
-    explicit Sandbox(const std::string& board_json = "{}", bool with_master_files = false);
-    ~Sandbox();
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
-
-    const std::string& root() const { return root_; }
-    std::string path(const std::string& absolute) const;  // "<root>/etc/x"
-    VirtualBoard& board() { return *board_; }
-
-    void write_file(const std::string& absolute, const std::string& content) const;
-    std::string read_file(const std::string& absolute) const;
-    bool exists(const std::string& absolute) const;
-
-    const std::vector<std::string>& trace() const { return board_->trace().lines(); }
-    void clear_trace() { board_->trace().clear(); }
-
-private:
-    std::string root_;
-    std::unique_ptr<VirtualBoard> board_;
-    std::unique_ptr<ScopedSys> installed_;
-};
-
 // A fresh empty temporary directory, removed with everything in it. It lies
 // under scratch_directory().
 class TempDir {
@@ -48,6 +22,34 @@ public:
 
 private:
     std::string path_;
+};
+
+class Sandbox {
+public:
+    // `board_json` is a board file's text; the root is seeded from it (with
+    // the shipped master files unless `with_master_files` is false).
+    explicit Sandbox(const std::string& board_json = "{}", bool with_master_files = false);
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    const std::string& root() const { return root_; }
+    // "<root>/etc/x", links in the root followed inside it.
+    std::string path(const std::string& absolute) const;
+    VirtualBoard& board() { return *board_; }
+
+    void write_file(const std::string& absolute, const std::string& content) const;
+    std::string read_file(const std::string& absolute) const;
+    bool exists(const std::string& absolute) const;
+
+    const std::vector<std::string>& trace() const { return board_->trace().lines(); }
+    void clear_trace() { board_->trace().clear(); }
+
+private:
+    TempDir holder_;  // the root is made inside it
+    std::string root_;
+    std::unique_ptr<VirtualBoard> board_;
+    std::unique_ptr<ScopedSys> installed_;
 };
 
 // Captures what the code under test writes to stdout and stderr (C stdio and

@@ -6,6 +6,7 @@
 
 #include "support/sandbox.h"
 #include "support/sim_run.h"
+#include "vboard/sandbox_paths.h"
 
 namespace fs = std::filesystem;
 
@@ -28,6 +29,62 @@ TEST(Launcher, BadBoardFileIsRefusedWithOneLineNamingFilePathAndReason) {
 
 // Seeding a new root and reusing an existing one: every e2e case's expected-root,
 // and the second-run of fault-full-disk-during-first-run-rewrite.
+
+// Every key is checked before anything is written: a board whose files cannot
+// all be placed leaves no root (nor the staging folder beside it), and is
+// refused the same way on a root that exists. A refused root name makes nothing.
+TEST(Launcher, SeedingIsAllOrNothing) {
+    const std::pair<const char*, const char*> cases[] = {
+        {R"("/etc": "")", R"(files["/etc"]: /etc is a directory of the sandbox)"},
+        {R"("/proc/modules/x": "")",
+         R"(files["/proc/modules/x"]: /proc/modules is a file of the sandbox)"},
+        {R"("/etc/a": "", "/etc/a/b": "")",
+         R"(files["/etc/a/b"]: /etc/a is a file (files["/etc/a"]))"},
+        {R"("/etc/c/x": "", "/etc/c": "")",
+         R"(files["/etc/c"]: /etc/c is a directory: files["/etc/c/x"] lies in it)"},
+    };
+    for (const auto& [files, why] : cases) {
+        SCOPED_TRACE(files);
+        TempDir dir;
+        const std::string board = dir.path() + "/b.json";
+        write_whole_file(board, std::string(R"({"files": {"/etc/early": "x", )") + files + "}}");
+        const std::string refusal = "sensorvisor-sim: " + board + ": " + why + "\n";
+        SimResult fresh = run_sim({"--board", board, "--root", dir.path() + "/new/root", "-v"});
+        EXPECT_EQ(2, fresh.status);
+        EXPECT_EQ(refusal, fresh.err);
+        EXPECT_EQ(1, std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()));
+
+        fs::create_directory(dir.path() + "/old");
+        SimResult reused = run_sim({"--board", board, "--root", dir.path() + "/old", "-v"});
+        EXPECT_EQ(refusal, reused.err);
+        EXPECT_TRUE(fs::is_empty(dir.path() + "/old"));
+    }
+    TempDir dir;
+    SimResult bad_name = run_sim({"--root", dir.path() + "/a b/root", "-v"});
+    EXPECT_EQ("sensorvisor-sim: root " + dir.path() +
+                  "/a b/root: choose a path without blanks or shell characters\n",
+              bad_name.err);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+// A reused root whose /etc/Senvis.ini is an absolute link, as a chroot sees
+// it: the first run's configuration goes where the link leads inside the
+// root (or replaces the link), never outside (it wrote 7 KB outside before).
+TEST(Launcher, LinksInAReusedRootLeadNowhereOutsideIt) {
+    TempDir dir, outside;
+    const std::string board = std::string(SV_SOURCE_BOARDS_DIR) + "/firstrun-current.json";
+    const std::string root = dir.path() + "/root";
+    SimResult seeding = run_sim({"--board", board, "--root", root, "-v"});
+    ASSERT_EQ(0, seeding.status) << seeding.err;
+    fs::create_symlink(outside.path() + "/Senvis.ini", root + "/etc/Senvis.ini");
+    fs::create_directories(root + outside.path());
+
+    SimResult first = run_sim({"--board", board, "--root", root, "-t"});
+    EXPECT_EQ(0, first.status) << first.err;
+    EXPECT_TRUE(fs::is_empty(outside.path()));
+    const std::string seen = SandboxPaths(root).resolve("/etc/Senvis.ini").value();
+    EXPECT_EQ(0u, read_whole_file(seen).find("[SYSTEM]\n")) << seen;
+}
 
 // The trace file is appended to, never truncated.
 TEST(Launcher, TemporaryRootIsRemovedAndOnlyTheTraceIsWrittenOutsideIt) {

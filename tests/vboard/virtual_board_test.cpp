@@ -10,10 +10,11 @@ namespace {
 
 using testing::ElementsAre;
 
+// The board is made here, not in the dying child, which would leave its root.
 TEST(VirtualBoard, PortAccessWithoutPermissionStopsTheRun) {
+    Sandbox sb;
     EXPECT_DEATH(
         {
-            Sandbox sb;
             sys().ioperm(0x2e, 1, 1);
             sys().outb(0x87, 0x2e);  // permitted
             sys().outb(0x01, 0x2f);  // not: ioperm covered 0x2e only
@@ -21,7 +22,6 @@ TEST(VirtualBoard, PortAccessWithoutPermissionStopsTheRun) {
         "outb 0x2f without I/O permission");
     EXPECT_DEATH(
         {
-            Sandbox sb;
             sys().ioperm(0xcf8, 3, 1);
             sys().inl(0xcf8);  // a dword needs all four ports
         },
