@@ -3,9 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/gui_mode.h"
+#include "gui/gui_main.h"
 #include "vboard/launcher.h"
 
 int main(int argc, char** argv) {
+    install_gui_mode(&kWindowMode);  // the launcher opens the window like the monitor
     int status = run_launcher(argc, argv);
     std::fflush(nullptr);
     std::exit(status);  // runs the session's clean-up (temporary root)

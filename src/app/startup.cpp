@@ -5,13 +5,13 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/gui_mode.h"
 #include "app/item_displays.h"
 #include "app/text_report.h"
 #include "board/system.h"
 #include "config/generate.h"
 #include "config/loader.h"
 #include "config/run_context.h"
-#include "gui/gui_main.h"
 #include "hw/adapter_discovery.h"
 #include "hw/ipmi_imb.h"
 #include "hw/port_io.h"
@@ -83,10 +83,17 @@ int run_text_branch(RunContext* ctx, const CommandLine& line, bool generated) {
     return 0;
 }
 
+// The windows open before the display records are built, so that a missing
+// display ends the run before anything is read or rewritten.
 int run_gui_branch(RunContext* ctx, bool generated, int argc, char** argv) {
-    gui_open(argc, argv);
+    const GuiMode* mode = installed_gui_mode();
+    if (mode == nullptr) {
+        std::fprintf(stderr, "Error: this program has no window; use -t for a text report.\n");
+        return kFatal;
+    }
+    if (int status = mode->open(argc, argv); status != 0) return status;
     ItemDisplay* disps = build_displays(ctx, generated);
-    return gui_run(disps, ctx);
+    return mode->run(disps, ctx);
 }
 
 }  // namespace
