@@ -25,6 +25,14 @@ std::string first_existing(const char* preferred, const char* fallback) {
     return fs::is_directory(preferred) ? preferred : fallback;
 }
 
+// The about box's logo, where `cmake --install` puts it by default and where
+// the window looks first.
+constexpr const char* kIconPath = "/usr/local/share/pixmaps/sensorvisor/idr_main.ico";
+
+std::string shipped_icon() {
+    return fs::is_regular_file(SV_SOURCE_ICON) ? SV_SOURCE_ICON : SV_INSTALL_ICON;
+}
+
 // /proc/modules as the kernel lays it out: name, size, use count, users,
 // state, load address. Only the first word is ever read by the monitor.
 std::string proc_modules(const Board& board) {
@@ -57,6 +65,11 @@ void seed_root(VirtualBoard& board, const std::string& data_dir) {
             placed("/etc/" + entry.path().filename().string()))
             fs::copy_file(entry.path(), root / "etc" / entry.path().filename(),
                           fs::copy_options::overwrite_existing);
+    }
+
+    if (placed(kIconPath) && fs::is_regular_file(shipped_icon())) {
+        fs::create_directories(fs::path(paths.map(kIconPath)).parent_path());
+        fs::copy_file(shipped_icon(), paths.map(kIconPath), fs::copy_options::overwrite_existing);
     }
 
     if (placed("/proc/modules")) write_text(paths.map("/proc/modules"), proc_modules(board.board()));
