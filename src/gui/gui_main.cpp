@@ -64,3 +64,25 @@ int gui_run(ItemDisplay* disps, RunContext* context) {
     gtk_main();
     return 0;
 }
+
+void reset_gui_state() {
+    if (myapp1 != nullptr) {
+        // Closing the window ends a main loop; here there is none.
+        g_signal_handlers_disconnect_by_func(myapp1, reinterpret_cast<gpointer>(on_app1_destroy),
+                                             nullptr);
+    }
+    // Destroying one window can destroy others (a menu's); each is held
+    // until all are gone.
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w != nullptr; w = w->next) g_object_ref(w->data);
+    for (GList* w = windows; w != nullptr; w = w->next) gtk_widget_destroy(GTK_WIDGET(w->data));
+    g_list_free_full(windows, g_object_unref);
+    myapp1 = mywindowAlertMessage = myabout2 = nullptr;
+    if (timer != 0) g_source_remove(timer);
+    timer = 0;
+    if (list_store != nullptr) g_object_unref(list_store);
+    list_store = nullptr;
+    treeview1 = nullptr;
+    allItemDisps = nullptr;
+    set_save_failure_hook(nullptr);
+}

@@ -16,3 +16,7 @@ int gui_open(int argc, char** argv);
 void gui_fill(ItemDisplay* disps, RunContext* context);
 // gui_fill, then the main loop; 0 once the window is closed.
 int gui_run(ItemDisplay* disps, RunContext* context);
+
+// Closes every window and forgets the window's state: the list, the refresh
+// timeout, the save hook (tests, between cases in one process).
+void reset_gui_state();
