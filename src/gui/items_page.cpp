@@ -76,9 +76,9 @@ Cells cells_of(const ItemDisplay& d) {
             std::snprintf(c.status, sizeof c.status, "%d", low32(d.reading));
             break;
         case CAT_VOLTAGE:
-            std::snprintf(c.high, sizeof c.high, "%.2f", volts(d.highLimit));
-            std::snprintf(c.low, sizeof c.low, "%.2f", volts(d.lowLimit));
-            std::snprintf(c.status, sizeof c.status, "%.2f", volts(d.reading));
+            std::snprintf(c.high, sizeof c.high, "%.2f", volts_rounded_to_float(d.highLimit));
+            std::snprintf(c.low, sizeof c.low, "%.2f", volts_rounded_to_float(d.lowLimit));
+            std::snprintf(c.status, sizeof c.status, "%.2f", volts_rounded_to_float(d.reading));
             break;
         case CAT_TEMP:
             std::snprintf(c.high, sizeof c.high, "%d/%d", low32(d.highLimit), fahrenheit(d.highLimit));

@@ -7,10 +7,16 @@
 
 inline int32_t low32(int64_t value) { return static_cast<int32_t>(value); }
 
-// Millivolts as volts: converted to single precision, then divided by
-// 1000.0, so the printed digits are those of the float.
+// Millivolts as volts, two ways that print differently in the last place
+// (3315 mV: 3.31 and 3.32). The Summary and chart pages convert the reading
+// to single precision and divide by 1000.0 in double precision; the Items
+// page, like the text report, divides in double precision and rounds the
+// quotient to single precision.
 inline double volts(int64_t millivolts) {
-    return static_cast<double>(static_cast<float>(low32(millivolts)) / 1000.0f);
+    return static_cast<double>(static_cast<float>(low32(millivolts))) / 1000.0;
+}
+inline double volts_rounded_to_float(int64_t millivolts) {
+    return static_cast<float>(static_cast<double>(low32(millivolts)) / 1000.0);
 }
 
 // Degrees Fahrenheit, the division truncating toward zero (-1 C is 31 F).
