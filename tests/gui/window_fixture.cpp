@@ -73,17 +73,33 @@ std::vector<ListRow> WindowTest::rows() {
     return result;
 }
 
-std::vector<std::string> WindowTest::dialog_texts() {
-    std::vector<std::string> texts;
+namespace {
+
+std::vector<GtkWidget*> shown_dialogs() {
+    std::vector<GtkWidget*> dialogs;
     GList* windows = gtk_window_list_toplevels();
     for (GList* w = windows; w != nullptr; w = w->next) {
         GtkWidget* window = GTK_WIDGET(w->data);
         if (std::string(gtk_widget_get_name(window)) == "dialogInfo" &&
             gtk_widget_get_visible(window))
-            texts.push_back(gtk_label_get_text(GTK_LABEL(lookup_widget(window, "labelInfo"))));
+            dialogs.push_back(window);
     }
     g_list_free(windows);
+    return dialogs;
+}
+
+}  // namespace
+
+std::vector<std::string> WindowTest::dialog_texts() {
+    std::vector<std::string> texts;
+    for (GtkWidget* dialog : shown_dialogs())
+        texts.push_back(gtk_label_get_text(GTK_LABEL(lookup_widget(dialog, "labelInfo"))));
     return texts;
+}
+
+void WindowTest::dismiss_dialogs() {
+    for (GtkWidget* dialog : shown_dialogs())
+        gtk_button_clicked(GTK_BUTTON(lookup_widget(dialog, "okbuttonInfo")));
 }
 
 bool WindowTest::run_main_loop(GSourceFunc action, gpointer data, int seconds) {

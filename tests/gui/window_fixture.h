@@ -30,6 +30,8 @@ protected:
     std::vector<ListRow> rows();
     // The texts of the information dialogs on screen.
     std::vector<std::string> dialog_texts();
+    // Presses OK on each of them.
+    void dismiss_dialogs();
     // Runs the main loop until `quit` has ended it or `seconds` have passed;
     // false on the timeout.
     bool run_main_loop(GSourceFunc action, gpointer data, int seconds = 10);
