@@ -33,6 +33,7 @@ public:
     SimProcess& operator=(const SimProcess&) = delete;
 
     bool running();
+    pid_t pid() const { return child_; }
     // Waits for the end (bounded by the run's timeout).
     SimResult finish();
 
