@@ -6,6 +6,7 @@
 #include "config/records.h"
 #include "gui/registry.h"
 #include "gui/value_text.h"
+#include "gui/widget_text.h"
 #include "items/acquisition.h"
 
 float vectorFan[kFanCharts][kHistoryLength];
@@ -56,19 +57,13 @@ const Kind kKinds[] = {
      " build_Thermal(): idxMonitingThermal out of range. \n"},
 };
 
-// The six widgets of chart i, in the order the page hides them.
+// The six widgets of chart i.
+enum ChartPart { kName, kReading, kCurve, kAlarm, kLimit, kSeparator, kPartCount };
 constexpr const char* kChartParts[] = {"label%s%d", "label%sReading%d", "curve%s%d",
                                        "image%s%d", "label%sLimit%d", "hseparator%s%d"};
 
 GtkWidget* part(GtkWidget* window, const char* format, const Kind& kind, int index) {
     return lookup_widget(window, widget_name(format, kind.word, index));
-}
-
-void set_label(GtkWidget* window, const char* format, const Kind& kind, int index,
-               const char* text) {
-    GtkWidget* label = part(window, format, kind, index);
-    gtk_label_set_text(GTK_LABEL(label), text);
-    gtk_widget_show(label);
 }
 
 GtkWidget* text_label(int width, int height) {
@@ -86,9 +81,16 @@ void attach(GtkWidget* app1, GtkWidget* table, GtkWidget* widget, const char* fo
                      GTK_FILL, xpad, ypad);
 }
 
+// Each part of every chart ends up shown or hidden; a part already in that
+// state is not touched, since hiding and showing again some 500 widgets a
+// cycle would make GTK lay the page out twice for nothing.
 void build_page(GtkWidget* window, ItemDisplay* displays, int32_t count, const Kind& kind) {
-    for (int i = 0; i < kind.charts; ++i)
-        for (const char* format : kChartParts) gtk_widget_hide(part(window, format, kind, i));
+    bool shown[kVoltageCharts][kPartCount] = {};
+    auto apply = [&] {
+        for (int i = 0; i < kind.charts; ++i)
+            for (int p = 0; p < kPartCount; ++p)
+                gtk_widget_set_visible(part(window, kChartParts[p], kind, i), shown[i][p]);
+    };
 
     int chart = 0;
     int history = 0;
@@ -98,29 +100,32 @@ void build_page(GtkWidget* window, ItemDisplay* displays, int32_t count, const K
         if (disp.monitor == 1) {
             if (chart >= kind.charts) {
                 std::printf("%s", kind.overflow);
+                apply();
                 return;
             }
-            if (chart > 0) gtk_widget_show(part(window, "hseparator%s%d", kind, chart - 1));
+            if (chart > 0) shown[chart - 1][kSeparator] = true;
             char text[64];
             kind.limit_text(text, disp);
-            set_label(window, "label%sLimit%d", kind, chart, text);
-            set_label(window, "label%s%d", kind, chart, disp.name);
+            set_label_text(part(window, "label%sLimit%d", kind, chart), text);
+            set_label_text(part(window, "label%s%d", kind, chart), disp.name);
             kind.reading_text(text, disp);
-            set_label(window, "label%sReading%d", kind, chart, text);
+            set_label_text(part(window, "label%sReading%d", kind, chart), text);
+            shown[chart][kLimit] = shown[chart][kName] = shown[chart][kReading] = true;
 
-            GtkWidget* curve = part(window, "curve%s%d", kind, chart);
             // An item past the last history slot (more items of the kind than
             // slots) keeps no history: its chart stays flat at zero.
             float none[kHistoryLength] = {};
             float* samples = history < kind.charts ? kind.histories[history] : none;
             if (samples != none) vector_append(samples, static_cast<float>(low32(disp.reading)));
-            gtk_curve_set_vector(GTK_CURVE(curve), kHistoryLength, samples);
-            gtk_widget_show(curve);
-            if (!isNormalReading(&disp)) gtk_widget_show(part(window, "image%s%d", kind, chart));
+            gtk_curve_set_vector(GTK_CURVE(part(window, "curve%s%d", kind, chart)), kHistoryLength,
+                                 samples);
+            shown[chart][kCurve] = true;
+            shown[chart][kAlarm] = !isNormalReading(&disp);
             ++chart;
         }
         ++history;
     }
+    apply();
 }
 
 }  // namespace

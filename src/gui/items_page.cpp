@@ -189,14 +189,29 @@ void build_Items(GtkWidget* mainWindow, ItemDisplay* displays, SystemRecord* sys
     std::snprintf(polling, sizeof polling, "%d", static_cast<int>(system->polling));
     gtk_entry_set_text(GTK_ENTRY(lookup_widget(mainWindow, "entryPolling")), polling);
 
-    gtk_list_store_clear(list_store);
+    // The rows are refilled in place while their number stays: a row whose
+    // texts have not changed is left alone, so the list keeps its scroll
+    // position and selection and only changed rows are drawn again.
+    GtkTreeModel* model = GTK_TREE_MODEL(list_store);
+    bool in_place = gtk_tree_model_iter_n_children(model, nullptr) == itemCount;
+    if (!in_place) gtk_list_store_clear(list_store);
     for (int32_t i = 0; i < itemCount; ++i) {
         const ItemDisplay& d = displays[i];
         Cells c = cells_of(d);
-        gtk_list_store_append(list_store, &iter);
-        gtk_list_store_set(list_store, &iter, kChecked, d.monitor != 0 ? "*" : " ", kName, d.name,
-                           kHighLimit, c.high, kLowLimit, c.low, kStatus, c.status, kWarning,
-                           isNormalReading(&d) ? "" : "Warning!", -1);
+        const char* texts[kColumnCount] = {d.monitor != 0 ? "*" : " ", d.name, c.high, c.low,
+                                           c.status, isNormalReading(&d) ? "" : "Warning!"};
+        if (in_place) {
+            gtk_tree_model_iter_nth_child(model, &iter, nullptr, i);
+        } else {
+            gtk_list_store_append(list_store, &iter);
+        }
+        for (int column = 0; column < kColumnCount; ++column) {
+            gchar* shown = nullptr;
+            if (in_place) gtk_tree_model_get(model, &iter, column, &shown, -1);
+            if (shown == nullptr || std::strcmp(shown, texts[column]) != 0)
+                gtk_list_store_set(list_store, &iter, column, texts[column], -1);
+            g_free(shown);
+        }
         gtk_widget_show(treeview1);
     }
 }

@@ -9,6 +9,7 @@
 #include "gui/refresh_cycle.h"
 #include "gui/registry.h"
 #include "gui/value_text.h"
+#include "gui/widget_text.h"
 #include "items/acquisition.h"
 #include "items/intrusion.h"
 
@@ -167,13 +168,13 @@ void build_Summary(GtkWidget* mainWindow, ItemDisplay* displays, int32_t count) 
             return;
         }
         GtkWidget* label = lookup_widget(mainWindow, slot("label", group, index));
-        gtk_label_set_text(GTK_LABEL(label), disp.name);
+        set_label_text(label, disp.name);
         gtk_widget_show(label);
 
         char text[48];
         reading_text(text, disp);
         GtkWidget* button = lookup_widget(mainWindow, slot("button", group, index));
-        g_object_set(button, "label", text, nullptr);
+        set_button_text(button, text);
         if (disp.category == CAT_SWITCH) gtk_widget_set_sensitive(button, TRUE);
         gtk_widget_show(button);
 
