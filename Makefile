@@ -4,6 +4,7 @@
 #   make test   install what is needed, build, run every test (normal and sanitizer builds)
 #               on a private Xvfb (scripts/with-xvfb)
 #   make bench  build the benchmark driver (Release) and run the benchmark
+#   make bench-gui  the window's refresh cycle and memory (Release, on a private Xvfb)
 #   make package  a Debian package (build-package/sensorvisor_*.deb)
 #   make fuzz   build the libFuzzer targets with clang and run each FUZZ_SECONDS seconds
 #   make lint   clang-tidy over src/ and tools/ (.clang-tidy); fails on any finding
@@ -21,7 +22,7 @@ FUZZ_TARGETS := board_file config_loader config_writer master_file pci_devices p
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps configure build build-asan demo demo-gui test test-normal test-asan package bench format clean fuzz lint
+.PHONY: all deps configure build build-asan demo demo-gui bench-gui test test-normal test-asan package bench format clean fuzz lint
 
 all: build
 
@@ -67,6 +68,13 @@ bench:
 	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD_BENCH) -j $(JOBS) --target sensorvisor-bench
 	./bench/run-bench $(BUILD_BENCH)
+
+bench-gui:
+	./scripts/install-deps bench-gui
+	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_BENCH) -j $(JOBS) --target sensorvisor-gui-bench minimal-gtk-window \
+	      sensorvisor-sim
+	./scripts/with-xvfb ./bench/run-gui-bench $(BUILD_BENCH)
 
 # Found crashes stay in $(BUILD_FUZZ)/crashes/, the fuzzers' own corpus in
 # $(BUILD_FUZZ)/corpus/.

@@ -76,3 +76,8 @@ ItemDisplay* createItemDisps(SystemRecord* system, ItemRecord* items, int32_t it
                   &items[i]);
     return built_displays;
 }
+
+void release_item_displays() {
+    delete[] built_displays;
+    built_displays = nullptr;
+}

@@ -3,6 +3,7 @@
 #include <regex>
 
 #include "app/gui_mode.h"
+#include "app/item_displays.h"
 #include "app/startup.h"
 #include "gui/gui_main.h"
 #include "gui/items_page.h"
@@ -41,6 +42,7 @@ void WindowTest::SetUp() {
 
 void WindowTest::TearDown() {
     reset_gui_state();
+    release_item_displays();
     install_gui_mode(nullptr);
     reset_app_state();
     sandbox.reset();
