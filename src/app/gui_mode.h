@@ -17,6 +17,6 @@ struct GuiMode {
 };
 
 // The mode the GUI branch uses; nullptr (the default) for a program without
-// a window, which then refuses the GUI branch as a machine without a display.
+// a window, whose GUI branch then says so and ends with status 255.
 void install_gui_mode(const GuiMode* mode);
 const GuiMode* installed_gui_mode();

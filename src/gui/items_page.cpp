@@ -194,17 +194,14 @@ void build_Items(GtkWidget* mainWindow, ItemDisplay* displays, SystemRecord* sys
     // position and selection and only changed rows are drawn again.
     GtkTreeModel* model = GTK_TREE_MODEL(list_store);
     bool in_place = gtk_tree_model_iter_n_children(model, nullptr) == itemCount;
-    if (!in_place) gtk_list_store_clear(list_store);
+    if (in_place) gtk_tree_model_get_iter_first(model, &iter);
+    else gtk_list_store_clear(list_store);
     for (int32_t i = 0; i < itemCount; ++i) {
         const ItemDisplay& d = displays[i];
         Cells c = cells_of(d);
         const char* texts[kColumnCount] = {d.monitor != 0 ? "*" : " ", d.name, c.high, c.low,
                                            c.status, isNormalReading(&d) ? "" : "Warning!"};
-        if (in_place) {
-            gtk_tree_model_iter_nth_child(model, &iter, nullptr, i);
-        } else {
-            gtk_list_store_append(list_store, &iter);
-        }
+        if (!in_place) gtk_list_store_append(list_store, &iter);
         for (int column = 0; column < kColumnCount; ++column) {
             gchar* shown = nullptr;
             if (in_place) gtk_tree_model_get(model, &iter, column, &shown, -1);
@@ -212,6 +209,7 @@ void build_Items(GtkWidget* mainWindow, ItemDisplay* displays, SystemRecord* sys
                 gtk_list_store_set(list_store, &iter, column, texts[column], -1);
             g_free(shown);
         }
+        if (in_place) gtk_tree_model_iter_next(model, &iter);
         gtk_widget_show(treeview1);
     }
 }
