@@ -20,7 +20,7 @@ const GuiMode kFilledWindow = {gui_open, [](ItemDisplay* disps, RunContext* cont
 
 }  // namespace
 
-std::string WindowTest::demo_board() {
+std::string WindowTest::board_json() {
     std::string board = read_whole_file(std::string(SV_SOURCE_BOARDS_DIR) + "/demo.json");
     return std::regex_replace(board, std::regex(R"("clock": \{"virtual": false\})"),
                               R"("clock": {"start": "2026-12-04 23:13:59", "virtual": true})");
@@ -28,7 +28,7 @@ std::string WindowTest::demo_board() {
 
 void WindowTest::SetUp() {
     reset_app_state();
-    sandbox = std::make_unique<Sandbox>(demo_board(), true);
+    sandbox = std::make_unique<Sandbox>(board_json(), true);
     install_gui_mode(&kFilledWindow);
     char name[] = "sensorvisor";
     char* argv[] = {name, nullptr};

@@ -21,8 +21,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The demo board with a virtual clock starting at a fixed time.
-    static std::string demo_board();
+    // The board the window runs on; by default the demo board with a
+    // virtual clock starting at a fixed time.
+    virtual std::string board_json();
 
     GtkWidget* widget(const char* name);
     bool visible(const char* name);
