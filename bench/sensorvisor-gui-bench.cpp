@@ -83,15 +83,17 @@ void blank_texts() {
         bool button;
     };
     const Group groups[] = {
-        {"buttonSummaryFan%d", 16, true},  {"buttonSummaryVoltage%d", 60, true},
+        {"buttonSummaryFan%d", 16, true},     {"buttonSummaryVoltage%d", 60, true},
         {"buttonSummaryThermal%d", 16, true}, {"buttonSummaryStatus%d", 16, true},
-        {"labelFanReading%d", 16, false},  {"labelVoltageReading%d", 60, false},
+        {"labelFanReading%d", 16, false},     {"labelVoltageReading%d", 60, false},
         {"labelThermalReading%d", 16, false}};
     for (const Group& g : groups)
         for (int i = 0; i < g.count; ++i) {
             GtkWidget* w = lookup_widget(myapp1, widget_name(g.format, i));
-            if (g.button) g_object_set(w, "label", "", nullptr);
-            else gtk_label_set_text(GTK_LABEL(w), "");
+            if (g.button)
+                g_object_set(w, "label", "", nullptr);
+            else
+                gtk_label_set_text(GTK_LABEL(w), "");
         }
     settle();
 }
@@ -104,14 +106,16 @@ int measure(ItemDisplay* disps, RunContext* ctx) {
     std::fprintf(results, "items %d\nmonitored %d\nrounds %d\n", ctx->itemCount, monitored, rounds);
 
     auto nothing = [] {};
-    int64_t readings = best_round_ns([&] {
-        for (int32_t i = 0; i < ctx->itemCount; ++i) {
-            if (ctx->items[i].monitor != 1) continue;
-            int64_t value = 0;
-            get_item_reading(ctx->system, ctx->items, ctx->itemCount, ctx->parameters,
-                             ctx->parameterCount, &ctx->items[i], &value);
-        }
-    }, nothing);
+    int64_t readings = best_round_ns(
+        [&] {
+            for (int32_t i = 0; i < ctx->itemCount; ++i) {
+                if (ctx->items[i].monitor != 1) continue;
+                int64_t value = 0;
+                get_item_reading(ctx->system, ctx->items, ctx->itemCount, ctx->parameters,
+                                 ctx->parameterCount, &ctx->items[i], &value);
+            }
+        },
+        nothing);
     std::fprintf(results, "readings.cpu_ns %lld\n", static_cast<long long>(readings));
 
     const char* pages[] = {"summary", "fan", "voltage", "thermal", "items"};
@@ -139,9 +143,12 @@ int main(int argc, char** argv) {
     std::string board_file;
     for (int i = 1; i < argc; ++i) {
         std::string word = argv[i];
-        if (word == "--board" && i + 1 < argc) board_file = argv[++i];
-        else if (word == "--rounds" && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
-        else board_file.clear(), i = argc;
+        if (word == "--board" && i + 1 < argc)
+            board_file = argv[++i];
+        else if (word == "--rounds" && i + 1 < argc)
+            rounds = std::max(1, std::atoi(argv[++i]));
+        else
+            board_file.clear(), i = argc;
     }
     if (board_file.empty()) {
         std::fprintf(stderr, "usage: sensorvisor-gui-bench --board FILE [--rounds N]\n");

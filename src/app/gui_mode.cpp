@@ -4,6 +4,10 @@ namespace {
 const GuiMode* installed = nullptr;
 }
 
-void install_gui_mode(const GuiMode* mode) { installed = mode; }
+void install_gui_mode(const GuiMode* mode) {
+    installed = mode;
+}
 
-const GuiMode* installed_gui_mode() { return installed; }
+const GuiMode* installed_gui_mode() {
+    return installed;
+}

@@ -43,9 +43,12 @@ void thermal_limit(char (&text)[64], const ItemDisplay& d) {
                   fahrenheit(d.highLimit));
 }
 void thermal_reading(char (&text)[64], const ItemDisplay& d) {
-    if (low32(d.reading) == 0) std::snprintf(text, sizeof text, "N/A");
-    else if (d.hasThermalText != 0) std::snprintf(text, sizeof text, "%s", d.thermalText);
-    else std::snprintf(text, sizeof text, "%d'C / %d'F", low32(d.reading), fahrenheit(d.reading));
+    if (low32(d.reading) == 0)
+        std::snprintf(text, sizeof text, "N/A");
+    else if (d.hasThermalText != 0)
+        std::snprintf(text, sizeof text, "%s", d.thermalText);
+    else
+        std::snprintf(text, sizeof text, "%d'C / %d'F", low32(d.reading), fahrenheit(d.reading));
 }
 
 const Kind kKinds[] = {
@@ -60,7 +63,7 @@ const Kind kKinds[] = {
 // The six widgets of chart i.
 enum ChartPart { kName, kReading, kCurve, kAlarm, kLimit, kSeparator, kPartCount };
 constexpr const char* kChartParts[] = {"label%s%d", "label%sReading%d", "curve%s%d",
-                                       "image%s%d", "label%sLimit%d", "hseparator%s%d"};
+                                       "image%s%d", "label%sLimit%d",   "hseparator%s%d"};
 
 GtkWidget* part(GtkWidget* window, const char* format, const Kind& kind, int index) {
     return lookup_widget(window, widget_name(format, kind.word, index));
@@ -163,7 +166,9 @@ void vector_append(float* history, float value) {
     history[kHistoryLength - 1] = value;
 }
 
-void build_Fan(GtkWidget* w, ItemDisplay* d, int32_t n) { build_page(w, d, n, kKinds[kChartFan]); }
+void build_Fan(GtkWidget* w, ItemDisplay* d, int32_t n) {
+    build_page(w, d, n, kKinds[kChartFan]);
+}
 void build_Voltage(GtkWidget* w, ItemDisplay* d, int32_t n) {
     build_page(w, d, n, kKinds[kChartVoltage]);
 }

@@ -21,8 +21,8 @@ constexpr const char* kAuthors[] = {"Kelvorante server board team",
 
 GtkWidget* create_about2() {
     GdkPixbuf* logo = create_pixbuf(kIconFile);
-    GtkWidget* about2 = shell_about_new("Sensorvisor II", kProgramVersion, kCopyright, "", kAuthors,
-                                        logo);
+    GtkWidget* about2 =
+        shell_about_new("Sensorvisor II", kProgramVersion, kCopyright, "", kAuthors, logo);
     if (logo != nullptr) g_object_unref(logo);
     register_toplevel(about2, "about2");
     if (GdkPixbuf* icon = create_pixbuf(kIconFile)) {
@@ -56,10 +56,9 @@ GtkWidget* create_dialogInfo() {
 
     gtk_widget_show_all(vbox);
     gtk_widget_show_all(actions);
-    g_signal_connect_swapped(ok, "clicked", G_CALLBACK(+[](GtkWidget* shown, GtkButton*) {
-                                 gtk_widget_hide(shown);
-                             }),
-                             dialog);
+    g_signal_connect_swapped(
+        ok, "clicked", G_CALLBACK(+[](GtkWidget* shown, GtkButton*) { gtk_widget_hide(shown); }),
+        dialog);
     return dialog;
 }
 

@@ -24,11 +24,14 @@ constexpr const char* kAppDatadir = "/usr/local/share";
 void say_no_display() {
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || display[0] == '\0')
-        std::fprintf(stderr, "Error: no X display for the window (DISPLAY is not set); "
-                             "use -t for a text report.\n");
+        std::fprintf(stderr,
+                     "Error: no X display for the window (DISPLAY is not set); "
+                     "use -t for a text report.\n");
     else
-        std::fprintf(stderr, "Error: cannot open X display \"%s\" for the window; "
-                             "use -t for a text report.\n", display);
+        std::fprintf(stderr,
+                     "Error: cannot open X display \"%s\" for the window; "
+                     "use -t for a text report.\n",
+                     display);
 }
 
 }  // namespace

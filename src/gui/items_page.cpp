@@ -81,7 +81,8 @@ Cells cells_of(const ItemDisplay& d) {
             std::snprintf(c.status, sizeof c.status, "%.2f", volts_rounded_to_float(d.reading));
             break;
         case CAT_TEMP:
-            std::snprintf(c.high, sizeof c.high, "%d/%d", low32(d.highLimit), fahrenheit(d.highLimit));
+            std::snprintf(c.high, sizeof c.high, "%d/%d", low32(d.highLimit),
+                          fahrenheit(d.highLimit));
             if (low32(d.reading) == 0)
                 std::snprintf(c.status, sizeof c.status, "N/A");
             else if (d.hasThermalText == 0)
@@ -194,13 +195,16 @@ void build_Items(GtkWidget* mainWindow, ItemDisplay* displays, SystemRecord* sys
     // position and selection and only changed rows are drawn again.
     GtkTreeModel* model = GTK_TREE_MODEL(list_store);
     bool in_place = gtk_tree_model_iter_n_children(model, nullptr) == itemCount;
-    if (in_place) gtk_tree_model_get_iter_first(model, &iter);
-    else gtk_list_store_clear(list_store);
+    if (in_place)
+        gtk_tree_model_get_iter_first(model, &iter);
+    else
+        gtk_list_store_clear(list_store);
     for (int32_t i = 0; i < itemCount; ++i) {
         const ItemDisplay& d = displays[i];
         Cells c = cells_of(d);
-        const char* texts[kColumnCount] = {d.monitor != 0 ? "*" : " ", d.name, c.high, c.low,
-                                           c.status, isNormalReading(&d) ? "" : "Warning!"};
+        const char* texts[kColumnCount] = {
+            d.monitor != 0 ? "*" : " ",           d.name, c.high, c.low, c.status,
+            isNormalReading(&d) ? "" : "Warning!"};
         if (!in_place) gtk_list_store_append(list_store, &iter);
         for (int column = 0; column < kColumnCount; ++column) {
             gchar* shown = nullptr;
@@ -232,11 +236,14 @@ void on_entryPolling_changed(GtkEditable* entry, gpointer) {
     gtk_widget_show(dialog);
 }
 
-void on_buttonSelectAll_clicked(GtkButton*, gpointer) { set_all_monitors(1); }
-void on_buttonUnselectAll_clicked(GtkButton*, gpointer) { set_all_monitors(0); }
+void on_buttonSelectAll_clicked(GtkButton*, gpointer) {
+    set_all_monitors(1);
+}
+void on_buttonUnselectAll_clicked(GtkButton*, gpointer) {
+    set_all_monitors(0);
+}
 
-void on_treeview1_row_activated(GtkTreeView* treeview, GtkTreePath*, GtkTreeViewColumn*,
-                                gpointer) {
+void on_treeview1_row_activated(GtkTreeView* treeview, GtkTreePath*, GtkTreeViewColumn*, gpointer) {
     GtkTreeModel* model = nullptr;
     GtkTreeIter row;
     if (!gtk_tree_selection_get_selected(gtk_tree_view_get_selection(treeview), &model, &row))

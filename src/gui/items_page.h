@@ -40,6 +40,6 @@ void build_Items(GtkWidget* mainWindow, ItemDisplay* displays, SystemRecord* sys
 void on_entryPolling_changed(GtkEditable* entry, gpointer data);
 void on_buttonSelectAll_clicked(GtkButton* button, gpointer data);
 void on_buttonUnselectAll_clicked(GtkButton* button, gpointer data);
-void on_treeview1_row_activated(GtkTreeView* treeview, GtkTreePath* path,
-                                GtkTreeViewColumn* column, gpointer data);
+void on_treeview1_row_activated(GtkTreeView* treeview, GtkTreePath* path, GtkTreeViewColumn* column,
+                                gpointer data);
 void on_buttonItemsSave_clicked(GtkButton* button, gpointer data);

@@ -14,8 +14,7 @@ GtkWidget* myapp1 = nullptr;
 namespace {
 
 void select_page(GtkMenuItem* item, int page) {
-    gtk_notebook_set_current_page(GTK_NOTEBOOK(lookup_widget(GTK_WIDGET(item), "notebook1")),
-                                  page);
+    gtk_notebook_set_current_page(GTK_NOTEBOOK(lookup_widget(GTK_WIDGET(item), "notebook1")), page);
 }
 
 constexpr MenuEntry kFileMenu[] = {menu_quit_item(on_quit1_activate, "quit1")};
@@ -50,9 +49,15 @@ struct PageFrame {
     int viewport_height = -1;
 };
 
-GtkWidget* fan_table(GtkWidget* app1) { return create_chart_table(app1, kChartFan); }
-GtkWidget* voltage_table(GtkWidget* app1) { return create_chart_table(app1, kChartVoltage); }
-GtkWidget* thermal_table(GtkWidget* app1) { return create_chart_table(app1, kChartThermal); }
+GtkWidget* fan_table(GtkWidget* app1) {
+    return create_chart_table(app1, kChartFan);
+}
+GtkWidget* voltage_table(GtkWidget* app1) {
+    return create_chart_table(app1, kChartVoltage);
+}
+GtkWidget* thermal_table(GtkWidget* app1) {
+    return create_chart_table(app1, kChartThermal);
+}
 
 constexpr PageFrame kPages[] = {
     {"labelSummary", "Summary", "scrolledwindowSummary", "viewportSummary", create_summary_page},
@@ -115,16 +120,28 @@ GtkWidget* create_app1() {
     return app1;
 }
 
-void on_quit1_activate(GtkMenuItem*, gpointer) { gtk_main_quit(); }
-void on_app1_destroy(GtkWidget*, gpointer) { gtk_main_quit(); }
+void on_quit1_activate(GtkMenuItem*, gpointer) {
+    gtk_main_quit();
+}
+void on_app1_destroy(GtkWidget*, gpointer) {
+    gtk_main_quit();
+}
 
-void on_summary1_activate(GtkMenuItem* item, gpointer) { select_page(item, kPageSummary); }
-void on_fan_speed_charts1_activate(GtkMenuItem* item, gpointer) { select_page(item, kPageFan); }
+void on_summary1_activate(GtkMenuItem* item, gpointer) {
+    select_page(item, kPageSummary);
+}
+void on_fan_speed_charts1_activate(GtkMenuItem* item, gpointer) {
+    select_page(item, kPageFan);
+}
 void on_voltage_charts1_activate(GtkMenuItem* item, gpointer) {
     select_page(item, kPageVoltage);
 }
 void on_thermal_charts1_activate(GtkMenuItem* item, gpointer) {
     select_page(item, kPageThermal);
 }
-void on_items1_activate(GtkMenuItem* item, gpointer) { select_page(item, kPageItems); }
-void on_alert1_activate(GtkMenuItem* item, gpointer) { select_page(item, kPageAlert); }
+void on_items1_activate(GtkMenuItem* item, gpointer) {
+    select_page(item, kPageItems);
+}
+void on_alert1_activate(GtkMenuItem* item, gpointer) {
+    select_page(item, kPageAlert);
+}

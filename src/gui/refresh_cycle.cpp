@@ -25,15 +25,17 @@ struct CurveSet {
     const char* format;
     int count;
 };
-constexpr CurveSet kCurves[] = {
-    {"curveFan%d", kFanCharts}, {"curveVoltage%d", kVoltageCharts}, {"curveThermal%d", kThermalCharts}};
+constexpr CurveSet kCurves[] = {{"curveFan%d", kFanCharts},
+                                {"curveVoltage%d", kVoltageCharts},
+                                {"curveThermal%d", kThermalCharts}};
 
 // Group headers in orange; the charts, which are insensitive, draw their
 // curves in the insensitive state's foreground: light blue.
 void apply_colours(GtkWidget* mainWindow) {
     GtkRcStyle* style = gtk_rc_style_new();
     style->fg[GTK_STATE_NORMAL] = kOrange;
-    style->color_flags[GTK_STATE_NORMAL] = GtkRcFlags(style->color_flags[GTK_STATE_NORMAL] | GTK_RC_FG);
+    style->color_flags[GTK_STATE_NORMAL] =
+        GtkRcFlags(style->color_flags[GTK_STATE_NORMAL] | GTK_RC_FG);
     style->fg[GTK_STATE_INSENSITIVE] = kLightBlue;
     style->color_flags[GTK_STATE_INSENSITIVE] =
         GtkRcFlags(style->color_flags[GTK_STATE_INSENSITIVE] | GTK_RC_FG);

@@ -90,13 +90,18 @@ void reading_text(char (&text)[48], const ItemDisplay& disp) {
             std::snprintf(text, sizeof text, "%d RPM", reading);
             break;
         case CAT_VOLTAGE:
-            if (reading == 0) std::snprintf(text, sizeof text, "%d", 0);
-            else std::snprintf(text, sizeof text, "%.2f V", volts(disp.reading));
+            if (reading == 0)
+                std::snprintf(text, sizeof text, "%d", 0);
+            else
+                std::snprintf(text, sizeof text, "%.2f V", volts(disp.reading));
             break;
         case CAT_TEMP:
-            if (reading == 0) std::snprintf(text, sizeof text, "N/A");
-            else if (disp.hasThermalText != 0) std::snprintf(text, sizeof text, "%s", disp.thermalText);
-            else std::snprintf(text, sizeof text, "%d'C / %d'F", reading, fahrenheit(reading));
+            if (reading == 0)
+                std::snprintf(text, sizeof text, "N/A");
+            else if (disp.hasThermalText != 0)
+                std::snprintf(text, sizeof text, "%s", disp.thermalText);
+            else
+                std::snprintf(text, sizeof text, "%d'C / %d'F", reading, fahrenheit(reading));
             break;
         default:
             std::snprintf(text, sizeof text, "%s", reading == 1 ? "Bad" : "Good");
@@ -121,7 +126,8 @@ constexpr auto status_handlers(std::integer_sequence<int, N...>) {
     return std::array<void (*)(GtkButton*, gpointer), sizeof...(N)>{
         on_buttonSummaryStatusN_clicked<N>...};
 }
-constexpr auto kStatusHandlers = status_handlers(std::make_integer_sequence<int, kResettingButtons>());
+constexpr auto kStatusHandlers =
+    status_handlers(std::make_integer_sequence<int, kResettingButtons>());
 
 }  // namespace
 
@@ -178,7 +184,8 @@ void build_Summary(GtkWidget* mainWindow, ItemDisplay* displays, int32_t count) 
         if (disp.category == CAT_SWITCH) gtk_widget_set_sensitive(button, TRUE);
         gtk_widget_show(button);
 
-        if (!isNormalReading(&disp)) gtk_widget_show(lookup_widget(mainWindow, part("image", group)));
+        if (!isNormalReading(&disp))
+            gtk_widget_show(lookup_widget(mainWindow, part("image", group)));
         ++index;
     }
 
@@ -189,13 +196,15 @@ void build_Summary(GtkWidget* mainWindow, ItemDisplay* displays, int32_t count) 
         }
         if (shown[g] > 0) gtk_widget_show(lookup_widget(mainWindow, part("label", kGroups[g])));
     }
-    // A separator shows between two groups that are both on the page.
-    bool fans = shown[0] > 0, voltages = shown[1] > 0, temps = shown[2] > 0, statuses = shown[3] > 0;
+    // A group's separator shows when a later group is on the page too.
+    bool fans = shown[0] > 0, voltages = shown[1] > 0, temps = shown[2] > 0,
+         statuses = shown[3] > 0;
     if (fans && (voltages || temps || statuses))
         gtk_widget_show(lookup_widget(mainWindow, part("hseparator", kGroups[0])));
     if (voltages && (temps || statuses))
         gtk_widget_show(lookup_widget(mainWindow, part("hseparator", kGroups[1])));
-    if (temps && statuses) gtk_widget_show(lookup_widget(mainWindow, part("hseparator", kGroups[2])));
+    if (temps && statuses)
+        gtk_widget_show(lookup_widget(mainWindow, part("hseparator", kGroups[2])));
 }
 
 void on_buttonSummaryStatus_clicked(int n) {

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 
-inline int32_t low32(int64_t value) { return static_cast<int32_t>(value); }
+inline int32_t low32(int64_t value) {
+    return static_cast<int32_t>(value);
+}
 
 // Millivolts as volts, two ways that print differently in the last place
 // (3315 mV: 3.31 and 3.32). The Summary and chart pages convert the reading
@@ -20,4 +22,6 @@ inline double volts_rounded_to_float(int64_t millivolts) {
 }
 
 // Degrees Fahrenheit, the division truncating toward zero (-1 C is 31 F).
-inline int32_t fahrenheit(int64_t celsius) { return low32(celsius) * 9 / 5 + 32; }
+inline int32_t fahrenheit(int64_t celsius) {
+    return low32(celsius) * 9 / 5 + 32;
+}

@@ -9,5 +9,6 @@ void set_label_text(GtkWidget* label, const char* text) {
 
 void set_button_text(GtkWidget* button, const char* text) {
     const char* shown = gtk_button_get_label(GTK_BUTTON(button));
-    if (shown == nullptr || std::strcmp(shown, text) != 0) g_object_set(button, "label", text, nullptr);
+    if (shown == nullptr || std::strcmp(shown, text) != 0)
+        g_object_set(button, "label", text, nullptr);
 }

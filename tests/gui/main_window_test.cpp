@@ -15,11 +15,12 @@ namespace {
 class Warnings {
 public:
     Warnings() {
-        id_ = g_log_set_handler(nullptr, G_LOG_LEVEL_WARNING,
-                                [](const gchar*, GLogLevelFlags, const gchar* message, gpointer me) {
-                                    static_cast<Warnings*>(me)->seen.emplace_back(message);
-                                },
-                                this);
+        id_ = g_log_set_handler(
+            nullptr, G_LOG_LEVEL_WARNING,
+            [](const gchar*, GLogLevelFlags, const gchar* message, gpointer me) {
+                static_cast<Warnings*>(me)->seen.emplace_back(message);
+            },
+            this);
     }
     ~Warnings() { g_log_remove_handler(nullptr, id_); }
     std::vector<std::string> seen;
@@ -49,22 +50,42 @@ TEST_F(MainWindow, StartupOpensTheWindowsInTheirPlaces) {
     const char* tabs[] = {"Summary", "Fan", "Voltage", "Thermal", "Items", "Alert"};
     ASSERT_EQ(gtk_notebook_get_n_pages(notebook), 6);
     for (int page = 0; page < 6; ++page)
-        EXPECT_STREQ(gtk_notebook_get_tab_label_text(
-                         notebook, gtk_notebook_get_nth_page(notebook, page)),
-                     tabs[page]);
+        EXPECT_STREQ(
+            gtk_notebook_get_tab_label_text(notebook, gtk_notebook_get_nth_page(notebook, page)),
+            tabs[page]);
 }
 
 TEST_F(MainWindow, NamedWidgetsAreFoundFromAnyWidgetOfTheirWindow) {
-    const char* names[] = {"app1",          "bonobodock1",      "appbar1",
-                           "notebook1",     "file1",            "quit1",
-                           "view1",         "summary1",         "separator4",
-                           "fan_speed_charts1", "voltage_charts1", "thermal_charts1",
-                           "setup1",        "items1",           "alert1",
-                           "help1",         "about1",           "viewport4",
-                           "tableSummaryVoltage", "buttonSummaryVoltage59", "labelSummaryStatus15",
-                           "curveVoltage59", "labelThermalReading15", "hseparatorFan15",
-                           "entryPolling",  "treeview1",        "buttonItemsSave",
-                           "entryMachineName", "entryRecipientMailbox", "buttonShowAlertMessage"};
+    const char* names[] = {"app1",
+                           "bonobodock1",
+                           "appbar1",
+                           "notebook1",
+                           "file1",
+                           "quit1",
+                           "view1",
+                           "summary1",
+                           "separator4",
+                           "fan_speed_charts1",
+                           "voltage_charts1",
+                           "thermal_charts1",
+                           "setup1",
+                           "items1",
+                           "alert1",
+                           "help1",
+                           "about1",
+                           "viewport4",
+                           "tableSummaryVoltage",
+                           "buttonSummaryVoltage59",
+                           "labelSummaryStatus15",
+                           "curveVoltage59",
+                           "labelThermalReading15",
+                           "hseparatorFan15",
+                           "entryPolling",
+                           "treeview1",
+                           "buttonItemsSave",
+                           "entryMachineName",
+                           "entryRecipientMailbox",
+                           "buttonShowAlertMessage"};
     // From a page's widget, and from an item inside a menu (its way up is
     // the item the menu hangs from).
     for (GtkWidget* start : {widget("treeview1"), widget("quit1")})
@@ -87,8 +108,9 @@ TEST_F(MainWindow, ViewAndSetupMenusSelectTheirPage) {
         const char* item;
         int page;
     };
-    const Case cases[] = {{"thermal_charts1", 3}, {"alert1", 5},           {"summary1", 0},
-                          {"items1", 4},          {"fan_speed_charts1", 1}, {"voltage_charts1", 2}};
+    const Case cases[] = {{"thermal_charts1", 3},   {"alert1", 5},
+                          {"summary1", 0},          {"items1", 4},
+                          {"fan_speed_charts1", 1}, {"voltage_charts1", 2}};
     for (const Case& c : cases) {
         gtk_menu_item_activate(GTK_MENU_ITEM(widget(c.item)));
         EXPECT_EQ(gtk_notebook_get_current_page(GTK_NOTEBOOK(widget("notebook1"))), c.page)

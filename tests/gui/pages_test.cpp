@@ -62,7 +62,8 @@ TEST_F(Pages, SummaryGroupsHeadersSeparatorsAndIcons) {
         {"nothing monitored", {item("F", CAT_FAN, 3000, 0, 1500, 0)}, "..........."},
         {"statuses only", {item("S", CAT_SWITCH, 0)}, "......H...."},
         // A switch that cannot tell (2) shows "Good" but counts as abnormal.
-        {"fans and statuses", {item("F", CAT_FAN, 3000, 0, 1500), item("S", CAT_SWITCH, 2)},
+        {"fans and statuses",
+         {item("F", CAT_FAN, 3000, 0, 1500), item("S", CAT_SWITCH, 2)},
          "H.....H!-.."},
         {"all four, a low voltage",
          {item("F", CAT_FAN, 3000, 0, 1500), item("V", CAT_VOLTAGE, 900, 1300, 1000),
@@ -71,7 +72,8 @@ TEST_F(Pages, SummaryGroupsHeadersSeparatorsAndIcons) {
         {"voltages and temperatures, a hot one",
          {item("V", CAT_VOLTAGE, 1100, 1300, 1000), item("T", CAT_TEMP, 85, 80)},
          "..H.H!...-."},
-        {"a bad switch, a stopped fan", {item("F", CAT_FAN, 0, 0, 1500), item("S", CAT_SWITCH, 1)},
+        {"a bad switch, a stopped fan",
+         {item("F", CAT_FAN, 0, 0, 1500), item("S", CAT_SWITCH, 1)},
          "H!....H!-.."},
     };
     for (Case& c : cases) {

@@ -50,8 +50,9 @@ protected:
     // Seconds until the refresh timeout fires.
     double seconds_to_refresh() {
         GSource* source = g_main_context_find_source_by_id(nullptr, timer);
-        return source == nullptr ? -1
-                                 : double(g_source_get_ready_time(source) - g_get_monotonic_time()) / 1e6;
+        return source == nullptr
+                   ? -1
+                   : double(g_source_get_ready_time(source) - g_get_monotonic_time()) / 1e6;
     }
 };
 
@@ -118,10 +119,12 @@ TEST_F(Refresh, PollingEntryTakesOneTo300AndRearmsTheTimeout) {
         const char* dialog;  // nullptr: none
     };
     const Case cases[] = {
-        {"300", 300, "300", nullptr}, {"2", 2, "2", nullptr},
+        {"300", 300, "300", nullptr},
+        {"2", 2, "2", nullptr},
         {"301", 2, "0", "Please enter an integer between 1 and 300."},
         {"5a", 2, "0", "Please enter an integer between 1 and 300."},
-        {"0", 2, "0", nullptr},       {"", 2, "", nullptr},
+        {"0", 2, "0", nullptr},
+        {"", 2, "", nullptr},
     };
     for (const Case& c : cases) {
         guint before = timer;
@@ -195,8 +198,8 @@ TEST_F(Refresh, StatusButtonResetsItsIntrusionItem) {
 
     // The hardware saw what resetting that item directly does.
     sandbox->clear_trace();
-    reset_Intrusion(ctx->system, ctx->items, ctx->itemCount, ctx->parameters,
-                    ctx->parameterCount, &ctx->items[index_of("Chassis Intrusion")]);
+    reset_Intrusion(ctx->system, ctx->items, ctx->itemCount, ctx->parameters, ctx->parameterCount,
+                    &ctx->items[index_of("Chassis Intrusion")]);
     EXPECT_EQ(clicked, sandbox->trace());
     EXPECT_FALSE(clicked.empty());
     EXPECT_EQ(capture.out(), "Done.\nDone.\n");

@@ -54,8 +54,8 @@ std::pair<Point, Point> items_page_buttons() {
 }
 
 std::string click(const std::string& window, Point p) {
-    return "mousemove --window " + window + " " + std::to_string(p.x) + " " +
-           std::to_string(p.y) + " click 1";
+    return "mousemove --window " + window + " " + std::to_string(p.x) + " " + std::to_string(p.y) +
+           " click 1";
 }
 
 TEST(UserSession, UnselectAllAndSaveThenQuit) {

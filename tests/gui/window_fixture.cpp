@@ -48,13 +48,18 @@ void WindowTest::TearDown() {
     sandbox.reset();
 }
 
-GtkWidget* WindowTest::widget(const char* name) { return lookup_widget(myapp1, name); }
+GtkWidget* WindowTest::widget(const char* name) {
+    return lookup_widget(myapp1, name);
+}
 
-bool WindowTest::visible(const char* name) { return gtk_widget_get_visible(widget(name)); }
+bool WindowTest::visible(const char* name) {
+    return gtk_widget_get_visible(widget(name));
+}
 
 std::string WindowTest::text(const char* name) {
     GtkWidget* w = widget(name);
-    return GTK_IS_BUTTON(w) ? gtk_button_get_label(GTK_BUTTON(w)) : gtk_label_get_text(GTK_LABEL(w));
+    return GTK_IS_BUTTON(w) ? gtk_button_get_label(GTK_BUTTON(w))
+                            : gtk_label_get_text(GTK_LABEL(w));
 }
 
 std::vector<ListRow> WindowTest::rows() {

@@ -63,7 +63,7 @@ SimResult SimProcess::finish() {
     return result;
 }
 
-SimResult run_sim(const std::vector<std::string>& args,
-                  const std::vector<std::string>& environment, int timeout_seconds) {
+SimResult run_sim(const std::vector<std::string>& args, const std::vector<std::string>& environment,
+                  int timeout_seconds) {
     return SimProcess(args, environment, timeout_seconds).finish();
 }

@@ -58,7 +58,9 @@ void shell_appbar_pop(GtkWidget* appbar) {
     shell_appbar_refresh(appbar);
 }
 
-void shell_appbar_set_status(GtkWidget* appbar, const char* text) { show(bar_of(appbar), text); }
+void shell_appbar_set_status(GtkWidget* appbar, const char* text) {
+    show(bar_of(appbar), text);
+}
 
 void shell_appbar_refresh(GtkWidget* appbar) {
     AppBar* bar = bar_of(appbar);
@@ -70,4 +72,6 @@ const char* shell_appbar_status(GtkWidget* appbar) {
     return bar->status != nullptr ? gtk_label_get_text(GTK_LABEL(bar->status)) : "";
 }
 
-GtkWidget* shell_appbar_progress(GtkWidget* appbar) { return bar_of(appbar)->progress; }
+GtkWidget* shell_appbar_progress(GtkWidget* appbar) {
+    return bar_of(appbar)->progress;
+}

@@ -23,7 +23,9 @@ GtkWidget* shell_app_new(const char* app_name, const char* title) {
     return window;
 }
 
-GtkWidget* shell_app_dock(GtkWidget* app) { return part(app, "shell-dock"); }
+GtkWidget* shell_app_dock(GtkWidget* app) {
+    return part(app, "shell-dock");
+}
 
 GtkWidget* shell_app_create_menus(GtkWidget* app, std::span<const MenuEntry> entries,
                                   void (*made)(GtkWidget* window, GtkWidget* item,

@@ -20,7 +20,8 @@ GtkWidget* make_item(GtkWidget* window, const MenuEntry& entry) {
     if (entry.stock_icon != nullptr) {
         item = gtk_image_menu_item_new_with_mnemonic(entry.label);
         gtk_image_menu_item_set_image(
-            GTK_IMAGE_MENU_ITEM(item), gtk_image_new_from_stock(entry.stock_icon, GTK_ICON_SIZE_MENU));
+            GTK_IMAGE_MENU_ITEM(item),
+            gtk_image_new_from_stock(entry.stock_icon, GTK_ICON_SIZE_MENU));
     } else {
         item = gtk_menu_item_new_with_mnemonic(entry.label);
     }
@@ -52,7 +53,9 @@ void show_hint(GtkWidget* item, gpointer appbar) {
     shell_appbar_set_status(GTK_WIDGET(appbar), hint);
 }
 
-void clear_hint(GtkWidget*, gpointer appbar) { shell_appbar_refresh(GTK_WIDGET(appbar)); }
+void clear_hint(GtkWidget*, gpointer appbar) {
+    shell_appbar_refresh(GTK_WIDGET(appbar));
+}
 
 void install_hints(GtkWidget* shell, std::span<const MenuEntry> entries, GtkWidget* appbar) {
     GList* children = gtk_container_get_children(GTK_CONTAINER(shell));

@@ -30,13 +30,12 @@ constexpr MenuEntry menu_item(const char* label, MenuHandler handler, const char
     return {MenuKind::Item, label, nullptr, handler, {}, nullptr, 0, GdkModifierType(0), name};
 }
 constexpr MenuEntry menu_separator(const char* name) {
-    return {MenuKind::Separator, nullptr, nullptr, nullptr, {}, nullptr, 0, GdkModifierType(0),
-            name};
+    return {MenuKind::Separator, nullptr, nullptr, nullptr, {}, nullptr, 0,
+            GdkModifierType(0),  name};
 }
 constexpr MenuEntry menu_subtree(const char* label, std::span<const MenuEntry> tree,
                                  const char* name) {
-    return {MenuKind::Subtree, label, nullptr, nullptr, tree, nullptr, 0, GdkModifierType(0),
-            name};
+    return {MenuKind::Subtree, label, nullptr, nullptr, tree, nullptr, 0, GdkModifierType(0), name};
 }
 
 // The standard trees and items.
@@ -50,12 +49,12 @@ constexpr MenuEntry menu_help_tree(std::span<const MenuEntry> tree, const char* 
     return menu_subtree("_Help", tree, name);
 }
 constexpr MenuEntry menu_quit_item(MenuHandler handler, const char* name) {
-    return {MenuKind::Item, "_Quit", "Quit the application", handler, {}, GTK_STOCK_QUIT,
-            GDK_q, GDK_CONTROL_MASK, name};
+    return {MenuKind::Item, "_Quit", "Quit the application", handler, {},
+            GTK_STOCK_QUIT, GDK_q,   GDK_CONTROL_MASK,       name};
 }
 constexpr MenuEntry menu_about_item(MenuHandler handler, const char* name) {
-    return {MenuKind::Item, "_About", "About this application", handler, {}, GTK_STOCK_ABOUT,
-            0, GdkModifierType(0), name};
+    return {MenuKind::Item,  "_About", "About this application", handler, {},
+            GTK_STOCK_ABOUT, 0,        GdkModifierType(0),       name};
 }
 
 // Builds a menu bar of `entries` for `window` (whose accelerator group gets

@@ -65,6 +65,7 @@ GdkPixbuf* shell_load_pixbuf(const std::string& path, GError** error) {
     g_object_unref(loader);
     // A loader can finish without a picture and without saying why.
     if (pixbuf == nullptr && error != nullptr && *error == nullptr)
-        g_set_error(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_CORRUPT_IMAGE, "no image in the file");
+        g_set_error(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_CORRUPT_IMAGE,
+                    "no image in the file");
     return pixbuf;
 }
