@@ -98,6 +98,12 @@ TEST_F(MainWindow, NamedWidgetsAreFoundFromAnyWidgetOfTheirWindow) {
     EXPECT_EQ(lookup_widget(alertButton, "labelIndexCount"),
               lookup_widget(mywindowAlertMessage, "labelIndexCount"));
 
+    // A widget outside the tree may name its way up.
+    GtkWidget* loose = GTK_WIDGET(g_object_ref_sink(gtk_label_new("")));
+    g_object_set_data(G_OBJECT(loose), "GladeParentKey", widget("labelFan0"));
+    EXPECT_EQ(lookup_widget(loose, "entryPolling"), widget("entryPolling"));
+    g_object_unref(loose);
+
     Warnings warnings;
     EXPECT_EQ(lookup_widget(widget("labelFan0"), "buttonSummaryStatus16"), nullptr);
     EXPECT_EQ(warnings.seen, std::vector<std::string>{"Widget not found: buttonSummaryStatus16"});
