@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include <cstdlib>
 #include <regex>
 
 #include "gui/gui_main.h"
@@ -12,13 +11,15 @@
 #include "gui/registry.h"
 #include "support/sandbox.h"
 #include "support/sim_run.h"
+#include "support/x_display.h"
 
 namespace {
 
-// Runs an xdotool command line on the test's display; each is bounded, so a
-// window that never comes fails the test instead of hanging it.
-std::string xdotool(const std::string& arguments) {
-    std::string command = "timeout 30 xdotool " + arguments + " 2>&1";
+// Runs an xdotool command line on `display`; each is bounded, so a window
+// that never comes fails the test instead of hanging it.
+std::string xdotool(const XDisplay& display, const std::string& arguments) {
+    std::string command =
+        "DISPLAY=" + display.name() + " timeout 30 xdotool " + arguments + " 2>&1";
     std::string output;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return output;
@@ -33,7 +34,7 @@ struct Point {
 };
 
 // Where a button of the Items page lies in the main window, from the same
-// window built here (same code, same fonts and theme on the same display).
+// window built here (same code, same fonts and theme).
 std::pair<Point, Point> items_page_buttons() {
     GtkWidget* window = myapp1 = create_app1();
     gtk_widget_show(window);
@@ -60,25 +61,27 @@ std::string click(const std::string& window, Point p) {
 
 TEST(UserSession, UnselectAllAndSaveThenQuit) {
     auto [unselect, save] = items_page_buttons();
+    // The program and the events get a display of their own.
+    XDisplay display(true);
     const std::string board = std::string(SV_SOURCE_BOARDS_DIR) + "/demo.json";
     TempDir scratch;
     const std::string root = scratch.path() + "/root";
-    SimProcess sim({"--board", board, "--root", root},
-                   {std::string("DISPLAY=") + std::getenv("DISPLAY")}, 90);
+    SimProcess sim({"--board", board, "--root", root}, {"DISPLAY=" + display.name()}, 90);
 
-    std::string window = xdotool("search --sync --onlyvisible --pid " + std::to_string(sim.pid()) +
-                                 " --name '^Sensorvisor II$'");
+    std::string window =
+        xdotool(display, "search --sync --onlyvisible --pid " + std::to_string(sim.pid()) +
+                             " --name '^Sensorvisor II$'");
     window = window.substr(0, window.find('\n'));
     ASSERT_FALSE(window.empty());
     const std::string original = read_whole_file(root + "/etc/Senvis.ini");
 
     // Setup > Items by its mnemonics, then the two buttons by mouse.
-    xdotool("windowfocus --sync " + window + " key alt+s sleep 0.5 key m sleep 0.5");
-    xdotool(click(window, unselect) + " sleep 0.5 " + click(window, save));
-    xdotool("search --sync --onlyvisible --pid " + std::to_string(sim.pid()) +
-            " --name '^Information / Warning$'");
+    xdotool(display, "windowfocus --sync " + window + " key alt+s sleep 0.5 key m sleep 0.5");
+    xdotool(display, click(window, unselect) + " sleep 0.5 " + click(window, save));
+    xdotool(display, "search --sync --onlyvisible --pid " + std::to_string(sim.pid()) +
+                         " --name '^Information / Warning$'");
     // File > Quit ends the program.
-    xdotool("windowfocus --sync " + window + " key alt+f sleep 0.5 key q");
+    xdotool(display, "windowfocus --sync " + window + " key alt+f sleep 0.5 key q");
     SimResult result = sim.finish();
     EXPECT_EQ(result.status, 0) << result.err;
 

@@ -7,11 +7,13 @@
 #include <cstdlib>
 #include <stdexcept>
 
-XDisplay::XDisplay() {
-    if (const char* display = std::getenv("DISPLAY"); display != nullptr && display[0] != '\0') {
+XDisplay::XDisplay(bool private_server) {
+    const char* display = std::getenv("DISPLAY");
+    if (!private_server && display != nullptr && display[0] != '\0') {
         name_ = display;
         return;
     }
+    keeps_environment_ = private_server;
     // Xvfb picks a free display number itself and writes it to the pipe once
     // it accepts connections, so neither a clash nor a wait loop is needed.
     int ready[2];
@@ -21,8 +23,10 @@ XDisplay::XDisplay() {
     if (server_ == 0) {
         close(ready[0]);
         std::string fd = std::to_string(ready[1]);
+        // -noreset: the server would otherwise reset, and refuse newcomers,
+        // each time its last client leaves.
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-               "tcp", static_cast<char*>(nullptr));
+               "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(ready[1]);
@@ -34,12 +38,12 @@ XDisplay::XDisplay() {
     close(ready[0]);
     if (got <= 0) throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
     name_ = ":" + std::to_string(std::strtol(number, nullptr, 10));
-    setenv("DISPLAY", name_.c_str(), 1);
+    if (!keeps_environment_) setenv("DISPLAY", name_.c_str(), 1);
 }
 
 XDisplay::~XDisplay() {
     if (server_ <= 0) return;
     kill(server_, SIGTERM);
     waitpid(server_, nullptr, 0);
-    unsetenv("DISPLAY");
+    if (!keeps_environment_) unsetenv("DISPLAY");
 }

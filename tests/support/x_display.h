@@ -1,6 +1,8 @@
 // An X display for the window's tests: the one DISPLAY names (make test
 // starts an Xvfb for the whole run), or else a private Xvfb started here on
-// a free display number and stopped when the object goes.
+// a free display number and stopped when the object goes. A test that sends
+// input events asks for a private server always, so that no other test's
+// window can come between its events and the program.
 #pragma once
 
 #include <sys/types.h>
@@ -9,7 +11,9 @@
 
 class XDisplay {
 public:
-    XDisplay();
+    // `private_server`: start one even when DISPLAY is set (DISPLAY is left
+    // as it is then).
+    explicit XDisplay(bool private_server = false);
     ~XDisplay();
     XDisplay(const XDisplay&) = delete;
     XDisplay& operator=(const XDisplay&) = delete;
@@ -18,4 +22,5 @@ public:
 private:
     std::string name_;
     pid_t server_ = -1;
+    bool keeps_environment_ = false;
 };
