@@ -1,8 +1,11 @@
 # The two commands of the README, and the build steps they share.
-#   make demo   install what is needed, build, print the demo board's text report
+#   make demo   install what is needed, build the launcher, print the demo board's text report
+#   make demo-gui   the same, but open the window on the demo board (needs an X display)
 #   make test   install what is needed, build, run every test (normal and sanitizer builds)
+#               on a private Xvfb (scripts/with-xvfb)
 #   make bench  build the benchmark driver (Release) and run the benchmark
 #   make bench-fleet  50 exporters on generated boards scraped by one Prometheus server
+#   make bench-gui  the window's refresh cycle and memory (Release, on a private Xvfb)
 #   make package  a Debian package (build-package/sensorvisor_*.deb)
 #   make fuzz   build the libFuzzer targets with clang and run each FUZZ_SECONDS seconds
 #   make lint   clang-tidy over src/ and tools/ (.clang-tidy); fails on any finding
@@ -20,29 +23,37 @@ FUZZ_TARGETS := board_file config_loader config_writer master_file pci_devices p
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build build-asan demo test test-normal test-asan package bench bench-fleet format clean fuzz lint
+.PHONY: all deps configure build build-asan demo demo-gui bench-gui bench-fleet test test-normal test-asan package bench format clean fuzz lint
 
 all: build
 
 deps:
 	./scripts/install-deps
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: deps
 	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DSENSORVISOR_SANITIZE=ON
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 
-demo: build
+# The demos build the launcher alone, not the tests.
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target sensorvisor-sim
 	./$(BUILD)/tools/sensorvisor-sim -- -t
 
+demo-gui: configure
+	cmake --build $(BUILD) -j $(JOBS) --target sensorvisor-sim
+	./$(BUILD)/tools/sensorvisor-sim
+
 test-normal: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && $(CURDIR)/scripts/with-xvfb ctest --output-on-failure -j $(JOBS)
 
 test-asan: build-asan
-	cd $(BUILD_ASAN) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD_ASAN) && $(CURDIR)/scripts/with-xvfb ctest --output-on-failure -j $(JOBS)
 
 test: test-normal test-asan
 
@@ -65,6 +76,13 @@ bench-fleet:
 	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD_BENCH) -j $(JOBS) --target sensorvisor-exporter-sim
 	./bench/run-fleet $(BUILD_BENCH)
+
+bench-gui:
+	./scripts/install-deps bench-gui
+	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_BENCH) -j $(JOBS) --target sensorvisor-gui-bench minimal-gtk-window \
+	      sensorvisor-sim
+	./scripts/with-xvfb ./bench/run-gui-bench $(BUILD_BENCH)
 
 # Found crashes stay in $(BUILD_FUZZ)/crashes/, the fuzzers' own corpus in
 # $(BUILD_FUZZ)/corpus/.

@@ -12,11 +12,11 @@
 #   share/man/man8, man1                the manual pages
 #   /etc/*.ini                          master files the first run reads; an administrator's
 #                                       copy is never replaced
-#   /usr/local/share/pixmaps/sensorvisor/idr_main.ico
-#                                       the about-box icon: the window looks it up under
-#                                       /usr/local/share whatever the prefix
+#   share/pixmaps/sensorvisor/idr_main.ico
+#                                       the about-box icon: the window looks under
+#                                       /usr/local/share first, then under this prefix's share
+#                                       (a Debian package must not install into /usr/local)
 
-include(GNUInstallDirs)
 
 set(SV_MASTER_FILES
   ${CMAKE_SOURCE_DIR}/data/AllSenvis.ini
@@ -47,7 +47,7 @@ install(CODE "
        DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\")")
 
 install(FILES ${CMAKE_SOURCE_DIR}/assets/idr_main.ico
-        DESTINATION /usr/local/share/pixmaps/sensorvisor)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/pixmaps/sensorvisor)
 
 # The master files in /etc: an administrator may have edited them, so an
 # existing file is left as it is (the Debian package marks them as conffiles

@@ -82,3 +82,8 @@ void refresh_thermal_text(ItemDisplay* disp, SystemRecord* system, ItemRecord* i
     copy_text(fresh, disp->thermalText);
     if (getThermalText(system, item, fresh) == 0) copy_text(disp->thermalText, fresh);
 }
+
+void release_item_displays() {
+    delete[] built_displays;
+    built_displays = nullptr;
+}

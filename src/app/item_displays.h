@@ -10,6 +10,10 @@
 ItemDisplay* createItemDisps(SystemRecord* system, ItemRecord* items, int32_t itemCount,
                              ParameterRecord* parameters, int32_t parameterCount);
 
+// Frees the records createItemDisps made last (tests, between cases in one
+// process; the program keeps them until it ends).
+void release_item_displays();
+
 int detect_and_hide_nonactivated_items(ItemDisplay* disps, SystemRecord* system, ItemRecord* items,
                                        int32_t itemCount, ParameterRecord* parameters,
                                        int32_t parameterCount);

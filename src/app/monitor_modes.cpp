@@ -1,21 +1,24 @@
 // The monitor's main: the BMC probe, its command line and banner, the shared
 // start-up, then one of its three modes (text report, intrusion reset,
 // window). Apart from the start-up steps so that the exporter, which shares
-// them, links neither the modes nor the window.
+// them, links neither the modes nor the window; the window itself is a mode
+// that the programs with a window install (app/gui_mode.h).
 #include <strings.h>
 
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/gui_mode.h"
 #include "app/startup.h"
 #include "app/text_report.h"
-#include "gui/gui_main.h"
 #include "hw/ipmi_imb.h"
 #include "items/intrusion.h"
 
 int32_t text = 0;
 
 namespace {
+
+constexpr int kNoWindow = -1;  // seen by the shell as 255
 
 int reset_item(RunContext* ctx, const char* name) {
     for (int32_t i = 0; i < ctx->itemCount; ++i) {
@@ -38,10 +41,17 @@ int run_text_branch(const MonitorStart& start, const CommandLine& line) {
     return 0;
 }
 
+// The windows open before the display records are built, so that a missing
+// display ends the run before anything is read or rewritten.
 int run_gui_branch(const MonitorStart& start, int argc, char** argv) {
-    gui_open(argc, argv);
+    const GuiMode* mode = installed_gui_mode();
+    if (mode == nullptr) {
+        std::fprintf(stderr, "Error: this program has no window; use -t for a text report.\n");
+        return kNoWindow;
+    }
+    if (int status = mode->open(argc, argv); status != 0) return status;
     ItemDisplay* disps = build_item_displays(start);
-    return gui_run(disps, start.context);
+    return mode->run(disps, start.context);
 }
 
 }  // namespace

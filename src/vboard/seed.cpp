@@ -30,6 +30,14 @@ std::string first_existing(const char* preferred, const char* fallback) {
     return fs::is_directory(preferred) ? preferred : fallback;
 }
 
+// The about box's logo, where `cmake --install` puts it by default and where
+// the window looks first.
+constexpr const char* kIconPath = "/usr/local/share/pixmaps/sensorvisor/idr_main.ico";
+
+std::string shipped_icon() {
+    return fs::is_regular_file(SV_SOURCE_ICON) ? SV_SOURCE_ICON : SV_INSTALL_ICON;
+}
+
 // /proc/modules as the kernel lays it out: name, size, use count, users,
 // state, load address. Only the first word is ever read by the monitor.
 std::string proc_modules(const Board& board) {
@@ -71,8 +79,8 @@ std::string bundled_boards_dir() {
 // ---- the plan ------------------------------------------------------------------
 
 // Everything is placed in this order, a later file replacing an earlier one:
-// the system's directories, the master files, the kernel listings and
-// commands, the device nodes, and last the board's own files. Paths are
+// the system's directories, the master files, the about box's icon, the kernel
+// listings and commands, the device nodes, and last the board's own files. Paths are
 // walked part by part through maps, so that a board's thousands of keys cost
 // n log n, not n squared.
 SeedPlan::SeedPlan(const VirtualBoard& board, const std::string& data_dir)
@@ -92,6 +100,12 @@ SeedPlan::SeedPlan(const VirtualBoard& board, const std::string& data_dir)
         SeedNode file;
         file.copied_from = master.string();
         add_file("/etc/" + master.filename().string(), std::move(file));
+    }
+
+    if (fs::is_regular_file(shipped_icon())) {
+        SeedNode icon;
+        icon.copied_from = shipped_icon();
+        add_file(kIconPath, std::move(icon));
     }
 
     SeedNode modules;

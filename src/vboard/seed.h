@@ -1,7 +1,8 @@
 // Seeding a new sandbox root: the directories a Linux system has, the master
 // files shipped with the program in /etc, the board's own files (which win
-// over the master files), the kernel listings the board implies and a
-// placeholder for every device node the board serves.
+// over the master files), the about box's icon where an install puts it, the
+// kernel listings the board implies and a placeholder for every device node
+// the board serves.
 //
 // Seeding is all or nothing. What the root will hold is first laid out in
 // memory and checked, so that a board whose files cannot all be placed (a key

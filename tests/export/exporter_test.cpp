@@ -150,7 +150,7 @@ TEST(Http, ScrapesNeverReachTheHardware) {
     TempDir dir;
     const std::string trace = dir.path() + "/trace";
     const int port = free_loopback_port();
-    BackgroundProgram running(SV_EXPORTER_SIM_PATH,
+    ChildProcess running(SV_EXPORTER_SIM_PATH,
                               {"--board", kDemo, "--trace", trace, "--", "--listen",
                                "127.0.0.1:" + std::to_string(port), "--interval", "3600"});
     HttpReply first;
@@ -179,7 +179,7 @@ TEST(Http, ScrapesNeverReachTheHardware) {
 TEST(Textfile, RewrittenEveryIntervalWithoutLeftovers) {
     TempDir dir;
     const std::string file = dir.path() + "/sensorvisor.prom";
-    BackgroundProgram running(SV_EXPORTER_SIM_PATH,
+    ChildProcess running(SV_EXPORTER_SIM_PATH,
                               {"--board", kDemo, "--", "--textfile", file, "--interval", "1"});
     auto stamp = [&] {
         std::string text = fs::exists(file) ? read_whole_file(file) : "";

@@ -59,11 +59,11 @@ TEST(Prometheus, ScrapesTheExporterAndSeesTheReportsReadings) {
                      "    static_configs: [{targets: ['127.0.0.1:" +
                          std::to_string(exporter_port) + "']}]\n");
 
-    BackgroundProgram exporter(
+    ChildProcess exporter(
         SV_EXPORTER_SIM_PATH,
         {"--board", std::string(SV_SOURCE_BOARDS_DIR) + "/demo.json", "--", "--listen",
          "127.0.0.1:" + std::to_string(exporter_port), "--interval", "3600"});
-    BackgroundProgram server(
+    ChildProcess server(
         kPrometheus,
         {"--config.file=" + dir.path() + "/prometheus.yml",
          "--storage.tsdb.path=" + dir.path() + "/data",

@@ -25,10 +25,12 @@ for f in usr/sbin/sensorvisor usr/bin/sensorvisor-sim \
          usr/share/sensorvisor/boards/demo.json \
          usr/share/man/man8/sensorvisor.8 usr/share/man/man1/sensorvisor-sim.1 \
          etc/AllSenvis.ini etc/OldRevMB.ini etc/OldRevMB_2.ini etc/OldRevMB_3.ini \
-         usr/local/share/pixmaps/sensorvisor/idr_main.ico; do
+         usr/share/pixmaps/sensorvisor/idr_main.ico; do
     [ -f "$stage/$f" ] || fail "$f not installed"
 done
 [ -x "$stage/usr/sbin/sensorvisor" ] || fail "monitor not executable"
+# A package's prefix is /usr, and nothing may land in /usr/local.
+[ ! -e "$stage/usr/local" ] || fail "installed into /usr/local"
 cmp -s "$stage/etc/AllSenvis.ini" "$(dirname "$0")/../../data/AllSenvis.ini" ||
     fail "/etc/AllSenvis.ini differs from the shipped master file"
 

@@ -1,0 +1,95 @@
+#include "gui/refresh_cycle.h"
+
+#include "common/fixed_text.h"
+#include "config/run_context.h"
+#include "gui/chart_pages.h"
+#include "gui/items_page.h"
+#include "gui/main_window.h"
+#include "gui/registry.h"
+#include "gui/shell/app_bar.h"
+#include "gui/summary_page.h"
+#include "items/acquisition.h"
+#include "items/thermal_text.h"
+
+ItemDisplay* allItemDisps = nullptr;
+
+namespace {
+
+// 16 bits a channel.
+constexpr GdkColor kLightBlue = {0, 0x0000, 0x8000, 0xFFFF};
+constexpr GdkColor kOrange = {0, 0xFFFF, 0x8000, 0x0000};
+
+constexpr const char* kGroupHeaders[] = {"labelSummaryFan", "labelSummaryVoltage",
+                                         "labelSummaryThermal", "labelSummaryStatus"};
+struct CurveSet {
+    const char* format;
+    int count;
+};
+constexpr CurveSet kCurves[] = {{"curveFan%d", kFanCharts},
+                                {"curveVoltage%d", kVoltageCharts},
+                                {"curveThermal%d", kThermalCharts}};
+
+// Group headers in orange; the charts, which are insensitive, draw their
+// curves in the insensitive state's foreground: light blue.
+void apply_colours(GtkWidget* mainWindow) {
+    GtkRcStyle* style = gtk_rc_style_new();
+    style->fg[GTK_STATE_NORMAL] = kOrange;
+    style->color_flags[GTK_STATE_NORMAL] =
+        GtkRcFlags(style->color_flags[GTK_STATE_NORMAL] | GTK_RC_FG);
+    style->fg[GTK_STATE_INSENSITIVE] = kLightBlue;
+    style->color_flags[GTK_STATE_INSENSITIVE] =
+        GtkRcFlags(style->color_flags[GTK_STATE_INSENSITIVE] | GTK_RC_FG);
+    for (const char* header : kGroupHeaders)
+        gtk_widget_modify_style(lookup_widget(mainWindow, header), style);
+    for (const CurveSet& set : kCurves)
+        for (int i = 0; i < set.count; ++i)
+            gtk_widget_modify_style(lookup_widget(mainWindow, widget_name(set.format, i)), style);
+    g_object_unref(style);
+}
+
+void build_pages(GtkWidget* mainWindow, ItemDisplay* displays, SystemRecord* system,
+                 ItemRecord* items, int32_t itemCount, ParameterRecord* parameters,
+                 int32_t parameterCount) {
+    build_Summary(mainWindow, displays, itemCount);
+    build_Fan(mainWindow, displays, itemCount);
+    build_Voltage(mainWindow, displays, itemCount);
+    build_Thermal(mainWindow, displays, itemCount);
+    build_Items(mainWindow, displays, system, items, itemCount, parameters, parameterCount);
+}
+
+}  // namespace
+
+void build_All(GtkWidget* mainWindow, ItemDisplay* displays, SystemRecord* system,
+               ItemRecord* items, int32_t itemCount, ParameterRecord* parameters,
+               int32_t parameterCount) {
+    allItemDisps = displays;
+    clear_chart_histories();
+    apply_colours(mainWindow);
+    build_pages(mainWindow, displays, system, items, itemCount, parameters, parameterCount);
+    // The alert list's first node and the first alert check join here with
+    // the alerts.
+    shell_appbar_push(lookup_widget(mainWindow, "appbar1"), "Ready");
+}
+
+gboolean updateAll(gpointer) {
+    RunContext* ctx = myspSenvis;
+    for (int32_t i = 0; i < ctx->itemCount; ++i) {
+        ItemRecord* item = &ctx->items[i];
+        if (item->monitor == 0) continue;
+        ItemDisplay& disp = allItemDisps[i];
+        int64_t value = 0;
+        if (get_item_reading(ctx->system, ctx->items, ctx->itemCount, ctx->parameters,
+                             ctx->parameterCount, item, &value) == 0)
+            disp.reading = value;
+        // Starts as the previous word, so a call that finds no word keeps it.
+        char text[sizeof disp.thermalText];
+        copy_text(text, disp.thermalText);
+        if (disp.hasThermalText != 0 && getThermalText(ctx->system, item, text) == 0)
+            copy_text(disp.thermalText, text);
+        // Limits stay as start-up read them.
+    }
+    build_pages(myapp1, allItemDisps, ctx->system, ctx->items, ctx->itemCount, ctx->parameters,
+                ctx->parameterCount);
+    // The alert check of this cycle joins here with the alerts.
+    return TRUE;
+}
