@@ -9,6 +9,8 @@
 #   make package  a Debian package (build-package/sensorvisor_*.deb)
 #   make fuzz   build the libFuzzer targets with clang and run each FUZZ_SECONDS seconds
 #   make lint   clang-tidy over src/ and tools/ (.clang-tidy); fails on any finding
+#   make faults plant each fault of tests/faults/ in a copy of the tree and report the ones no
+#               test catches (build-faults/; not part of make test)
 
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
@@ -23,7 +25,7 @@ FUZZ_TARGETS := board_file config_loader config_writer master_file pci_devices p
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps configure build build-asan demo demo-gui bench-gui bench-fleet test test-normal test-asan package bench format clean fuzz lint
+.PHONY: all deps configure build build-asan demo demo-gui bench-gui bench-fleet test test-normal test-asan package bench format clean fuzz lint faults
 
 all: build
 
@@ -83,6 +85,11 @@ bench-gui:
 	cmake --build $(BUILD_BENCH) -j $(JOBS) --target sensorvisor-gui-bench minimal-gtk-window \
 	      sensorvisor-sim
 	./scripts/with-xvfb ./bench/run-gui-bench $(BUILD_BENCH)
+
+# One fault at a time in build-faults/tree, rebuilt incrementally in
+# build-faults/build; the report also goes to build-faults/report.txt.
+faults: deps
+	./scripts/with-xvfb ./scripts/plant-faults $(FAULTS)
 
 # Found crashes stay in $(BUILD_FUZZ)/crashes/, the fuzzers' own corpus in
 # $(BUILD_FUZZ)/corpus/.
