@@ -1,6 +1,6 @@
 #include "gui/refresh_cycle.h"
 
-#include "common/fixed_text.h"
+#include "app/item_displays.h"
 #include "config/run_context.h"
 #include "gui/chart_pages.h"
 #include "gui/items_page.h"
@@ -9,7 +9,6 @@
 #include "gui/shell/app_bar.h"
 #include "gui/summary_page.h"
 #include "items/acquisition.h"
-#include "items/thermal_text.h"
 
 ItemDisplay* allItemDisps = nullptr;
 
@@ -81,11 +80,7 @@ gboolean updateAll(gpointer) {
         if (get_item_reading(ctx->system, ctx->items, ctx->itemCount, ctx->parameters,
                              ctx->parameterCount, item, &value) == 0)
             disp.reading = value;
-        // Starts as the previous word, so a call that finds no word keeps it.
-        char text[sizeof disp.thermalText];
-        copy_text(text, disp.thermalText);
-        if (disp.hasThermalText != 0 && getThermalText(ctx->system, item, text) == 0)
-            copy_text(disp.thermalText, text);
+        if (disp.hasThermalText != 0) refresh_thermal_text(&disp, ctx->system, item);
         // Limits stay as start-up read them.
     }
     build_pages(myapp1, allItemDisps, ctx->system, ctx->items, ctx->itemCount, ctx->parameters,
