@@ -71,9 +71,10 @@ bool write_all(int fd, const std::string& text) {
 // creation fails instead of opening it.
 bool write_script(const std::string& script) {
     if (!tmp_keeps_our_files()) {
-        g_print("Error: %s lets other users replace root's files (it is not root's, or not "
-                "sticky); no mail is sent.\n",
-                kTmpDirectory);
+        g_print(
+            "Error: %s lets other users replace root's files (it is not root's, or not "
+            "sticky); no mail is sent.\n",
+            kTmpDirectory);
         return false;
     }
     sys().unlink(kMailScriptPath);
