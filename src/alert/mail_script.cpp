@@ -9,6 +9,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "common/staged_file.h"
+#include "sys/handles.h"
 #include "sys/sys.h"
 
 namespace {
@@ -47,30 +49,20 @@ void append_here_document_text(std::string& script, std::string_view text) {
 // /tmp must not let another user take the script's name from under us
 // between writing and running: it is ours (root's) and, where others may
 // write in it, sticky (then only a file's owner can remove or rename it).
-bool tmp_keeps_our_files() {
-    struct stat dir {};
-    if (sys().stat(kTmpDirectory, &dir) != 0 || !S_ISDIR(dir.st_mode)) return false;
-    if (dir.st_uid != sys().getuid()) return false;
-    return (dir.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (dir.st_mode & S_ISVTX) != 0;
-}
-
-bool write_all(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = sys().write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
+bool tmp_keeps_our_files(const struct stat& tmp) {
+    return tmp.st_uid == sys().getuid() &&
+           ((tmp.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (tmp.st_mode & S_ISVTX) != 0);
 }
 
 // Whatever stands at the name (a file someone else made, a symbolic link to
 // a file elsewhere) is removed, not followed; the file is then created
 // afresh, exclusively, so that if anything appears at the name meanwhile the
-// creation fails instead of opening it.
+// creation fails instead of opening it. false, with nothing left at the
+// name, when the script cannot be made whole.
 bool write_script(const std::string& script) {
-    if (!tmp_keeps_our_files()) {
+    struct stat tmp {};
+    if (sys().stat(kTmpDirectory, &tmp) != 0 || !S_ISDIR(tmp.st_mode)) return false;
+    if (!tmp_keeps_our_files(tmp)) {
         g_print(
             "Error: %s lets other users replace root's files (it is not root's, or not "
             "sticky); no mail is sent.\n",
@@ -78,14 +70,13 @@ bool write_script(const std::string& script) {
         return false;
     }
     sys().unlink(kMailScriptPath);
-    int fd = sys().open(kMailScriptPath, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                        kWritingMode);
-    if (fd < 0) return false;
-    bool written = write_all(fd, script);
-    if (sys().close(fd) != 0) written = false;
-    if (!written || sys().chmod(kMailScriptPath, kScriptMode) != 0) {
-        // A part of a script must never run.
-        sys().unlink(kMailScriptPath);
+    Fd file(sys().open(kMailScriptPath, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                       kWritingMode));
+    if (!file.valid()) return false;
+    bool whole = write_all(sys(), file.get(), script);
+    if (file.close() != 0) whole = false;
+    if (!whole || sys().chmod(kMailScriptPath, kScriptMode) != 0) {
+        sys().unlink(kMailScriptPath);  // a part of a script must never run
         return false;
     }
     return true;
