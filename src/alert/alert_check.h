@@ -6,6 +6,7 @@
 
 #include <gtk/gtk.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "config/records.h"

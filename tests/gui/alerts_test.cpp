@@ -52,7 +52,7 @@ protected:
 // The demo board's chips with a configuration of our own: a fan, a CPU rail
 // and a CPU temperature on the W83793G, whose readings run through a cycle
 // of four 5-second steps, and a case-open latch that is set but not
-// monitored. The 17-temperature variant repeats the temperature.
+// monitored. More temperatures repeat the first.
 std::string changing_board(const std::string& system, int temperatures) {
     nlohmann::json board =
         nlohmann::json::parse(read_whole_file(std::string(SV_SOURCE_BOARDS_DIR) + "/demo.json"));
