@@ -158,6 +158,10 @@ public:
         inner_.exit(status);
         std::abort();  // not reached: the backend ends the process
     }
+    [[noreturn]] void _exit(int status) override {
+        inner_._exit(status);
+        std::abort();  // not reached
+    }
 
 private:
     Sys& inner_;

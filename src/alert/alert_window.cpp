@@ -1,5 +1,9 @@
 #include "alert/alert_window.h"
 
+#include <cstdio>
+
+#include "alert/alert_list.h"
+#include "gui/main_window.h"
 #include "gui/registry.h"
 
 GtkWidget* mywindowAlertMessage = nullptr;
@@ -49,7 +53,18 @@ GtkWidget* create_windowAlertMessage() {
         3, 1, 2, GTK_FILL, GtkAttachOptions(0), 8, 4);
 
     gtk_widget_show_all(vbox);
-    // The buttons' "clicked" handlers come with the alert check.
+
+    struct Click {
+        const char* button;
+        void (*handler)(GtkButton*, gpointer);
+    };
+    constexpr Click kClicks[] = {{"buttonAcknowledge", on_buttonAcknowledge_clicked},
+                                 {"buttonDismiss", on_buttonDismiss_clicked},
+                                 {"buttonDown", on_buttonDown_clicked},
+                                 {"buttonUp", on_buttonUp_clicked}};
+    for (const Click& click : kClicks)
+        g_signal_connect(lookup_widget(window, click.button), "clicked", G_CALLBACK(click.handler),
+                         nullptr);
     return window;
 }
 
@@ -57,4 +72,48 @@ void place_windowAlertMessage(GtkWidget* alertWindow, GtkWidget* mainWindow) {
     GtkAllocation main;
     gtk_widget_get_allocation(mainWindow, &main);
     gtk_window_move(GTK_WINDOW(alertWindow), main.x + main.width + 12, main.y + main.height - 200);
+}
+
+void show_alert_message(GtkWidget* alertWindow, AlertMsgNode* node) {
+    gtk_label_set_text(GTK_LABEL(lookup_widget(alertWindow, "labelAlertMsg")),
+                       node == alert_msg_head ? "No message!" : node->message);
+    char position[32];
+    std::snprintf(position, sizeof position, "%d/%d", get_alert_msg_node_index(node),
+                  get_alert_msg_node_count(alert_msg_head));
+    gtk_label_set_text(GTK_LABEL(lookup_widget(alertWindow, "labelIndexCount")), position);
+}
+
+void on_buttonShowAlertMessage_clicked(GtkButton*, gpointer) {
+    if (mywindowAlertMessage == nullptr) mywindowAlertMessage = create_windowAlertMessage();
+    place_windowAlertMessage(mywindowAlertMessage, myapp1);
+    gtk_widget_show(mywindowAlertMessage);
+}
+
+void on_buttonDismiss_clicked(GtkButton* button, gpointer) {
+    gtk_widget_hide(lookup_widget(GTK_WIDGET(button), "windowAlertMessage"));
+}
+
+void on_buttonDown_clicked(GtkButton* button, gpointer) {
+    AlertMsgNode* next = get_next_alert_msg_node(current_alert_msg_node);
+    if (next == nullptr) return;
+    current_alert_msg_node = next;
+    show_alert_message(GTK_WIDGET(button), next);
+}
+
+void on_buttonUp_clicked(GtkButton* button, gpointer) {
+    AlertMsgNode* previous = get_prev_alert_msg_node(current_alert_msg_node);
+    if (previous == nullptr || previous == alert_msg_head) return;
+    current_alert_msg_node = previous;
+    show_alert_message(GTK_WIDGET(button), previous);
+}
+
+void on_buttonAcknowledge_clicked(GtkButton* button, gpointer) {
+    AlertMsgNode* acknowledged = current_alert_msg_node;
+    // The head is no message: there is nothing to acknowledge, and the
+    // list's sentinel is never deleted.
+    if (acknowledged == nullptr || acknowledged == alert_msg_head) return;
+    AlertMsgNode* next = get_next_alert_msg_node(acknowledged);
+    current_alert_msg_node = next != nullptr ? next : get_prev_alert_msg_node(acknowledged);
+    del_alert_msg_node(acknowledged);
+    show_alert_message(GTK_WIDGET(button), current_alert_msg_node);
 }

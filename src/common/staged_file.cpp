@@ -7,8 +7,6 @@
 
 #include "sys/handles.h"
 
-namespace {
-
 bool write_all(Sys& os, int fd, std::string_view content) {
     while (!content.empty()) {
         ssize_t written = os.write(fd, content.data(), content.size());
@@ -19,6 +17,8 @@ bool write_all(Sys& os, int fd, std::string_view content) {
     }
     return true;
 }
+
+namespace {
 
 // The directory part of an absolute path ("/etc/Senvis.ini" -> "/etc").
 std::string directory_of(const std::string& path) {
@@ -34,8 +34,8 @@ StagedFile::StagedFile(Sys& os, std::string path, std::string_view content, mode
     os_.unlink(temporary_.c_str());
     // O_EXCL with O_NOFOLLOW: a file or link that appeared at the name since
     // the unlink is never written through.
-    int fd = os_.open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      mode);
+    int fd =
+        os_.open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd < 0) {
         fail(StageResult::NotCreated);
         return;
@@ -78,6 +78,7 @@ bool read_whole(const char* path, std::string& content) {
     content.clear();
     char buffer[4096];
     size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) content.append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+        content.append(buffer, got);
     return std::ferror(file.get()) == 0;
 }

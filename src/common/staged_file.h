@@ -51,6 +51,10 @@ private:
     bool staged_ = false;
 };
 
+// Writes all of `content` to `fd` through `os`, again after short writes and
+// EINTR; false when a write fails (errno set; ENOSPC for a write of nothing).
+bool write_all(Sys& os, int fd, std::string_view content);
+
 // The whole of a file read through sys(), or false when it cannot be opened or
 // read.
 bool read_whole(const char* path, std::string& content);

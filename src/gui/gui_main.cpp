@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "alert/alert_check.h"
+#include "alert/alert_list.h"
 #include "alert/alert_window.h"
 #include "config/writer.h"
 #include "gui/dialogs.h"
@@ -87,5 +89,7 @@ void reset_gui_state() {
     list_store = nullptr;
     treeview1 = nullptr;
     allItemDisps = nullptr;
+    reset_alert_list();
+    reset_alert_check_state();
     set_save_failure_hook(nullptr);
 }

@@ -117,6 +117,7 @@ GtkWidget* create_app1() {
     g_signal_connect(app1, "destroy", G_CALLBACK(on_app1_destroy), nullptr);
     connect_summary_page(app1);
     connect_items_page(app1);
+    connect_alert_page(app1);
     return app1;
 }
 

@@ -1,5 +1,8 @@
 #include "gui/refresh_cycle.h"
 
+#include "alert/alert_check.h"
+#include "alert/alert_list.h"
+#include "alert/alert_window.h"
 #include "app/item_displays.h"
 #include "config/run_context.h"
 #include "gui/chart_pages.h"
@@ -65,8 +68,9 @@ void build_All(GtkWidget* mainWindow, ItemDisplay* displays, SystemRecord* syste
     clear_chart_histories();
     apply_colours(mainWindow);
     build_pages(mainWindow, displays, system, items, itemCount, parameters, parameterCount);
-    // The alert list's first node and the first alert check join here with
-    // the alerts.
+    alert_msg_head = current_alert_msg_node = new_alert_msg_node();
+    show_alert_message(mywindowAlertMessage, alert_msg_head);
+    build_Alert(mainWindow, system, displays, itemCount);
     shell_appbar_push(lookup_widget(mainWindow, "appbar1"), "Ready");
 }
 
@@ -85,6 +89,6 @@ gboolean updateAll(gpointer) {
     }
     build_pages(myapp1, allItemDisps, ctx->system, ctx->items, ctx->itemCount, ctx->parameters,
                 ctx->parameterCount);
-    // The alert check of this cycle joins here with the alerts.
+    build_Alert(myapp1, ctx->system, allItemDisps, ctx->itemCount);
     return TRUE;
 }

@@ -80,3 +80,4 @@ void LinuxSys::syslog(int priority, const char* message) { ::syslog(priority, "%
 void LinuxSys::closelog() { ::closelog(); }
 
 void LinuxSys::exit(int status) { std::exit(status); }
+void LinuxSys::_exit(int status) { ::_exit(status); }

@@ -48,4 +48,5 @@ public:
     void closelog() override;
 
     [[noreturn]] void exit(int status) override;
+    [[noreturn]] void _exit(int status) override;
 };

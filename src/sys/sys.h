@@ -73,6 +73,10 @@ public:
 
     // Ends the process (flushing stdio, running exit handlers).
     [[noreturn]] virtual void exit(int status) = 0;
+    // Ends a forked child at once, as _exit(2): no exit handlers, no stdio
+    // flush, so the child repeats none of the parent's output and leaves the
+    // parent's connections (the X display) alone.
+    [[noreturn]] virtual void _exit(int status) = 0;
 };
 
 // The process-wide backend. `main` installs LinuxSys, the launcher a virtual

@@ -113,6 +113,7 @@ public:
     void closelog() override;
 
     [[noreturn]] void exit(int status) override;
+    [[noreturn]] void _exit(int status) override;
 
 private:
     void require_port_permission(const char* operation, uint16_t port, unsigned width);

@@ -63,6 +63,7 @@ public:
     int execlp(const char*, const char*) override { unexpected(); }
     pid_t waitpid(pid_t, int*, int) override { unexpected(); }
     [[noreturn]] void exit(int) override { unexpected(); }
+    [[noreturn]] void _exit(int) override { unexpected(); }
 
 private:
     [[noreturn]] static void unexpected() {

@@ -1,10 +1,13 @@
 // As a user meets the window: the real sensorvisor-sim on the demo board,
 // driven by real input events through xdotool (keyboard mnemonics and mouse
-// clicks), its effects checked in the sandbox it leaves.
+// clicks), its effects checked in the sandbox it leaves: the saved
+// configuration, the mail an alert sent.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <nlohmann/json.hpp>
 #include <regex>
+#include <thread>
 
 #include "gui/gui_main.h"
 #include "gui/main_window.h"
@@ -66,7 +69,8 @@ TEST(UserSession, UnselectAllAndSaveThenQuit) {
     const std::string board = std::string(SV_SOURCE_BOARDS_DIR) + "/demo.json";
     TempDir scratch;
     const std::string root = scratch.path() + "/root";
-    ChildProcess sim(SV_SIM_PATH, {"--board", board, "--root", root}, {"DISPLAY=" + display.name()}, 90);
+    ChildProcess sim(SV_SIM_PATH, {"--board", board, "--root", root}, {"DISPLAY=" + display.name()},
+                     90);
 
     std::string window =
         xdotool(display, "search --sync --onlyvisible --pid " + std::to_string(sim.pid()) +
@@ -89,6 +93,55 @@ TEST(UserSession, UnselectAllAndSaveThenQuit) {
     EXPECT_EQ(read_whole_file(root + "/etc/Senvis.ini.old"), original);
     EXPECT_EQ(saved, std::regex_replace(original, std::regex("MONITOR=TRUE"), "MONITOR=FALSE"));
     EXPECT_NE(saved, original);
+}
+
+TEST(UserSession, AFailingFanRaisesTheAlertWindowAndMails) {
+    // The demo board on its real clock, polled every second, e-mail alerts
+    // on; its intrusion latch clear and its CPU1 fan stopping (255 counts,
+    // 1323 RPM against 1500) from the 4th to the 6th second of every 6.
+    nlohmann::json board =
+        nlohmann::json::parse(read_whole_file(std::string(SV_SOURCE_BOARDS_DIR) + "/demo.json"));
+    nlohmann::json& chip = board["ports"]["0x295"]["index_data"]["registers"];
+    chip["0x29"] = {{"values", {"0x64", "0x64", "0xFF"}}, {"every", 2}};
+    chip["0x42"] = "0x00";
+    std::string ini = board["files"]["/etc/Senvis.ini"];
+    ini = std::regex_replace(ini, std::regex("POLLING=5"), "POLLING=1");
+    board["files"]["/etc/Senvis.ini"] =
+        std::regex_replace(ini, std::regex("MAILALERT=FALSE"), "MAILALERT=TRUE");
+    TempDir scratch;
+    write_whole_file(scratch.path() + "/board.json", board.dump());
+    const std::string root = scratch.path() + "/root";
+
+    XDisplay display(true);
+    ChildProcess sim(SV_SIM_PATH, {"--board", scratch.path() + "/board.json", "--root", root},
+                     {"DISPLAY=" + display.name()}, 90);
+    std::string window =
+        xdotool(display, "search --sync --onlyvisible --pid " + std::to_string(sim.pid()) +
+                             " --name '^Sensorvisor II$'");
+    window = window.substr(0, window.find('\n'));
+    ASSERT_FALSE(window.empty());
+    // Nothing fails at start: the alert window comes with the fan.
+    std::string alerts = xdotool(display, "search --sync --onlyvisible --name '^Alert Messages$'");
+    EXPECT_FALSE(alerts.empty());
+
+    const std::string sent = root + "/var/mail/sent";
+    std::string mail;
+    for (int tries = 0; tries < 100 && mail.find("Failed(Bad)!") == std::string::npos; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (std::filesystem::exists(sent)) mail = read_whole_file(sent);
+    }
+    xdotool(display, "windowfocus --sync " + window + " key alt+f sleep 0.5 key q");
+    SimResult result = sim.finish();
+    EXPECT_EQ(result.status, 0) << result.err;
+    const std::string head =
+        "To: root@localhost\nSubject: Alert: system health warning!\n\n"
+        "The system 'vb130-demo' has the following health information:\n"
+        "CPU1 Fan Failed(Bad)!\nat ";
+    ASSERT_EQ(mail.substr(0, head.size()), head);
+    EXPECT_TRUE(std::regex_match(mail.substr(head.size(), 26),
+                                 std::regex(R"(\w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4}\n\n)")))
+        << mail;
+    EXPECT_NE(result.out.find("Send an alert through E-mail successfully.\n"), std::string::npos);
 }
 
 }  // namespace
