@@ -102,14 +102,14 @@ IpmiResponse Bmc::answer(uint8_t netfn, uint8_t command, const std::vector<uint8
 }
 
 // The `responses` table: the request with its data first, then the command
-// alone.
-IpmiResponse Bmc::from_table(uint8_t netfn, uint8_t command,
-                             const std::vector<uint8_t>& data) const {
+// alone. A key with several answers gives the next one each time.
+IpmiResponse Bmc::from_table(uint8_t netfn, uint8_t command, const std::vector<uint8_t>& data) {
     auto found = spec_.responses.find(ipmi_request_key(netfn, command, data.data(), data.size()));
     if (found == spec_.responses.end())
         found = spec_.responses.find(ipmi_request_key(netfn, command, nullptr, 0));
     if (found == spec_.responses.end()) return {ipmi_cc::kInvalidCommand};
-    return found->second;
+    const auto& answers = found->second;
+    return answers[answered_[found->first]++ % answers.size()];
 }
 
 // Both take no request data.

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "vboard/board.h"
@@ -66,7 +67,7 @@ private:
     static const BuiltinCommand kBuiltins[];
 
     IpmiResponse answer(uint8_t netfn, uint8_t command, const std::vector<uint8_t>& data);
-    IpmiResponse from_table(uint8_t netfn, uint8_t command, const std::vector<uint8_t>& data) const;
+    IpmiResponse from_table(uint8_t netfn, uint8_t command, const std::vector<uint8_t>& data);
     bool available(Needs needs) const;
 
     IpmiResponse get_device_id(const std::vector<uint8_t>& data);
@@ -81,4 +82,6 @@ private:
     const BmcSpec& spec_;
     // By IPMI bus ID byte, then 7-bit slave address.
     std::map<uint8_t, std::map<uint8_t, BusChip>> buses_;
+    // How many requests each `responses` key has answered.
+    std::map<std::string, size_t> answered_;
 };
