@@ -34,6 +34,12 @@ inline constexpr uint8_t kInvalidField = 0xCC;  // invalid data field in the req
 inline constexpr uint8_t kUnspecified = 0xFF;
 }  // namespace ipmi_cc
 
+// "ipmi imb 06/52 05 5a 01 2b -> 00 37": the trace line of one request and its
+// answer through `interface`, or "... -> timeout" for a request never answered.
+std::string ipmi_trace_line(const char* interface, uint8_t netfn, uint8_t command,
+                            const std::vector<uint8_t>& data,
+                            const std::optional<IpmiResponse>& response);
+
 class Bmc {
 public:
     explicit Bmc(VirtualBoard& board);
