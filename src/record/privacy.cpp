@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <set>
+#include <sstream>
 
 #include "hw/bmc_tables.h"
 
@@ -44,8 +46,10 @@ constexpr uint8_t kUuidLength = 16;
 constexpr uint8_t kBaseBoard = 2;
 constexpr uint8_t kMonitorReads[] = {0x04, 0x05, 0x06};
 
-// dmidecode's lines whose value goes.
+// dmidecode's lines whose value goes, and those whose value the monitor's
+// pipelines take (never replaced, even where a serial number shares it).
 constexpr const char* kPrivateKeyEnds[] = {"Serial Number", "Asset Tag"};
+constexpr const char* kMonitorReadKeys[] = {"Manufacturer", "Product Name", "Version"};
 constexpr const char* kUuidKey = "UUID";
 
 class Memory {
@@ -136,100 +140,184 @@ std::string text_of(const Memory& memory, const StringSpan& span) {
     return text;
 }
 
-void replace_everywhere(std::string& text, const std::string& from) {
+void replace_everywhere(std::string& text, const std::string& from, char placeholder) {
     for (size_t at = text.find(from); at != std::string::npos;
          at = text.find(from, at + from.size()))
-        text.replace(at, from.size(), std::string(from.size(), kStringPlaceholder));
+        text.replace(at, from.size(), std::string(from.size(), placeholder));
 }
 
-}  // namespace
+// The 16 bytes of a UUID as dmidecode prints it, in both byte orders it
+// may lie in memory: as printed, and with its first three fields
+// little-endian (SMBIOS 2.6 on).
+std::vector<std::string> uuid_bytes(const std::string& text) {
+    std::string bytes;
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (!std::isxdigit(static_cast<unsigned char>(text[i]))) continue;
+        bytes += char(std::stoi(text.substr(i, 2), nullptr, 16));
+        ++i;
+    }
+    if (bytes.size() != kUuidLength) return {};
+    std::string swapped = bytes;
+    std::reverse(swapped.begin(), swapped.begin() + 4);
+    std::reverse(swapped.begin() + 4, swapped.begin() + 6);
+    std::reverse(swapped.begin() + 6, swapped.begin() + 8);
+    return {bytes, swapped};
+}
 
-std::vector<std::string> SmbiosPrivacy::scrub_memory(std::map<uint64_t, uint8_t>& bytes) {
+// The string numbers of a structure: those of its private fields, and those
+// the monitor reads. `byte_at(offset)` gives a formatted byte, nullopt past
+// the formatted area; numbers beyond the `count` strings are left out.
+template <class ByteAt>
+std::set<int> string_numbers(uint8_t type, ByteAt byte_at, size_t count, bool private_ones) {
+    std::set<int> numbers;
+    auto add = [&](uint8_t offset) {
+        std::optional<uint8_t> number = offset ? byte_at(offset) : std::nullopt;
+        if (number && *number >= 1 && size_t(*number) <= count) numbers.insert(*number);
+    };
+    if (!private_ones) {
+        if (type == kBaseBoard)
+            for (uint8_t offset : kMonitorReads) add(offset);
+        return numbers;
+    }
+    for (const PrivateFields& fields : kPrivateFields)
+        if (fields.type == type)
+            for (uint8_t offset : fields.strings) add(offset);
+    for (int kept : string_numbers(type, byte_at, count, false)) numbers.erase(kept);
+    return numbers;
+}
+
+// dmidecode's dump of a structure it does not decode: "Header and Data:"
+// then hex lines, "Strings:" then one string a line, each indented by two tabs.
+void scrub_dump(std::vector<std::string>& lines, std::set<std::string>& replaced) {
+    int type = -1;
+    std::vector<uint8_t> formatted;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        unsigned number;
+        if (std::sscanf(lines[i].c_str(), "Handle 0x%*x, DMI type %u,", &number) == 1) {
+            type = int(number);
+            formatted.clear();
+        } else if (lines[i] == "\tHeader and Data:") {
+            for (; i + 1 < lines.size() && lines[i + 1].starts_with("\t\t"); ++i) {
+                std::istringstream hex(lines[i + 1]);
+                unsigned byte;
+                while (hex >> std::hex >> byte) formatted.push_back(uint8_t(byte));
+            }
+        } else if (lines[i] == "\tStrings:" && type >= 0) {
+            size_t first = i + 1, count = 0;
+            while (first + count < lines.size() && lines[first + count].starts_with("\t\t"))
+                ++count;
+            auto byte_at = [&](uint8_t offset) {
+                return offset < formatted.size() ? std::optional<uint8_t>(formatted[offset])
+                                                 : std::nullopt;
+            };
+            for (int n : string_numbers(uint8_t(type), byte_at, count, true)) {
+                std::string& line = lines[first + size_t(n) - 1];
+                replaced.insert(line.substr(2));
+                std::fill(line.begin() + 2, line.end(), kStringPlaceholder);
+            }
+            i += count;
+        }
+    }
+}
+
+// The structure tables in recorded memory, scrubbed in place.
+void scrub_tables(std::map<uint64_t, uint8_t>& bytes, std::set<std::string>& replaced,
+                  std::set<std::string>& kept) {
     Memory memory(bytes);
-    std::set<std::string> replaced, kept;
     for (const Table& table : find_tables(memory)) {
         walk(
             memory, table,
             [&](uint64_t at, uint8_t type, uint8_t length, const std::vector<StringSpan>& strings) {
-                auto slot_at = [&](uint8_t offset) -> int {
-                    auto number = offset < length ? memory.at(at + offset) : std::nullopt;
-                    return number && *number >= 1 && size_t(*number) <= strings.size() ? *number - 1
-                                                                                       : -1;
+                auto byte_at = [&](uint8_t offset) {
+                    return offset < length ? memory.at(at + offset) : std::nullopt;
                 };
-                std::set<int> read_by_monitor;
-                if (type == kBaseBoard) {
-                    for (uint8_t offset : kMonitorReads) {
-                        int slot = slot_at(offset);
-                        if (slot < 0) continue;
-                        read_by_monitor.insert(slot);
-                        kept.insert(text_of(memory, strings[slot]));
-                    }
+                for (int n : string_numbers(type, byte_at, strings.size(), false))
+                    kept.insert(text_of(memory, strings[size_t(n) - 1]));
+                for (int n : string_numbers(type, byte_at, strings.size(), true)) {
+                    const StringSpan& span = strings[size_t(n) - 1];
+                    replaced.insert(text_of(memory, span));
+                    for (size_t i = 0; i < span.length; ++i)
+                        memory.set(span.address + i, kStringPlaceholder);
                 }
                 for (const PrivateFields& fields : kPrivateFields) {
-                    if (fields.type != type) continue;
-                    for (uint8_t offset : fields.strings) {
-                        int slot = offset ? slot_at(offset) : -1;
-                        if (slot < 0 || read_by_monitor.count(slot)) continue;
-                        replaced.insert(text_of(memory, strings[slot]));
-                        for (size_t i = 0; i < strings[slot].length; ++i)
-                            memory.set(strings[slot].address + i, kStringPlaceholder);
-                    }
-                    if (fields.uuid_at && fields.uuid_at + kUuidLength <= length) {
+                    if (fields.type == type && fields.uuid_at &&
+                        fields.uuid_at + kUuidLength <= length) {
                         for (uint8_t i = 0; i < kUuidLength; ++i)
                             memory.set(at + fields.uuid_at + i, 0);
                     }
                 }
             });
     }
+}
 
-    // Copies elsewhere (a second record for the maker search, a table of
-    // another entry point): contiguous runs of the recorded memory.
+// dmidecode's lines, scrubbed in place.
+void scrub_lines(std::vector<std::string>& lines, std::set<std::string>& replaced,
+                 std::set<std::string>& kept, std::set<std::string>& uuids) {
+    for (std::string& line : lines) {
+        size_t colon = line.find(": ");
+        if (colon == std::string::npos) continue;
+        std::string key = line.substr(0, colon);
+        key.erase(0, key.find_first_not_of(" \t"));
+        size_t value = colon + 2;
+        bool serial = false;
+        for (const char* end_of_key : kPrivateKeyEnds) serial = serial || key.ends_with(end_of_key);
+        for (const char* read : kMonitorReadKeys)
+            if (key == read) kept.insert(line.substr(value));
+        if (serial) {
+            replaced.insert(line.substr(value));
+            std::fill(line.begin() + long(value), line.end(), kStringPlaceholder);
+        } else if (key == kUuidKey) {
+            std::vector<std::string> orders = uuid_bytes(line.substr(value));
+            if (orders.empty()) continue;  // "Not Present", "Not Settable"
+            uuids.insert(orders.begin(), orders.end());
+            for (size_t i = value; i < line.size(); ++i)
+                if (std::isxdigit(static_cast<unsigned char>(line[i]))) line[i] = '0';
+        }
+    }
+    scrub_dump(lines, replaced);
+}
+
+}  // namespace
+
+void hide_smbios_identity(std::map<uint64_t, uint8_t>& memory,
+                          std::optional<std::string>& dmidecode) {
+    std::set<std::string> replaced, kept, uuids;
+    scrub_tables(memory, replaced, kept);
+    std::vector<std::string> lines;
+    if (dmidecode) {
+        for (size_t start = 0; start <= dmidecode->size();) {
+            size_t end = std::min(dmidecode->find('\n', start), dmidecode->size());
+            lines.push_back(dmidecode->substr(start, end - start));
+            start = end + 1;
+        }
+        scrub_lines(lines, replaced, kept, uuids);
+    }
+
+    // Copies elsewhere: a second record for the maker search, the table the
+    // scan of the BIOS area read without an entry point, dmidecode's text.
     std::vector<std::string> copies;
     for (const std::string& text : replaced)
         if (text.size() >= kShortestCopy && !kept.count(text)) copies.push_back(text);
-    for (auto run = bytes.begin(); run != bytes.end();) {
+    for (auto run = memory.begin(); run != memory.end();) {
         uint64_t first = run->first, next = first;
         std::string content;
         auto start = run;
-        for (; run != bytes.end() && run->first == next; ++run, ++next)
+        for (; run != memory.end() && run->first == next; ++run, ++next)
             content += char(run->second);
         std::string scrubbed = content;
-        for (const std::string& text : copies) replace_everywhere(scrubbed, text);
+        for (const std::string& text : copies)
+            replace_everywhere(scrubbed, text, kStringPlaceholder);
+        for (const std::string& uuid : uuids) replace_everywhere(scrubbed, uuid, '\0');
         if (scrubbed == content) continue;
         for (auto it = start; it != run; ++it) it->second = uint8_t(scrubbed[it->first - first]);
     }
-    return copies;
-}
-
-std::string SmbiosPrivacy::scrub_dmidecode(const std::string& text,
-                                           const std::vector<std::string>& also) {
-    std::string out;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = std::min(text.find('\n', start), text.size());
-        std::string line = text.substr(start, end - start);
-        size_t colon = line.find(": ");
-        if (colon != std::string::npos) {
-            std::string key = line.substr(0, colon);
-            key.erase(0, key.find_first_not_of(" \t"));
-            size_t value = colon + 2;
-            bool serial = false;
-            for (const char* end_of_key : kPrivateKeyEnds)
-                serial = serial || key.ends_with(end_of_key);
-            if (serial) {
-                std::fill(line.begin() + long(value), line.end(), kStringPlaceholder);
-            } else if (key == kUuidKey) {
-                for (size_t i = value; i < line.size(); ++i)
-                    if (std::isxdigit(static_cast<unsigned char>(line[i]))) line[i] = '0';
-            }
-        }
-        out += line;
-        if (end < text.size()) out += '\n';
-        start = end + 1;
+    if (dmidecode) {
+        std::string text;
+        for (size_t i = 0; i < lines.size(); ++i)
+            text += lines[i] + (i + 1 < lines.size() ? "\n" : "");
+        for (const std::string& copy : copies) replace_everywhere(text, copy, kStringPlaceholder);
+        *dmidecode = std::move(text);
     }
-    for (const std::string& copy : also)
-        if (copy.size() >= kShortestCopy) replace_everywhere(out, copy);
-    return out;
 }
 
 std::vector<uint8_t> scrub_bmc_guid(std::vector<uint8_t> guid) {

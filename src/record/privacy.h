@@ -12,21 +12,17 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
-struct SmbiosPrivacy {
-    // Physical memory as recorded, by address: the structure tables that the
-    // entry points in the BIOS area announce are found in it and their
-    // private fields replaced; every other copy of a replaced string in the
-    // recorded memory goes too. Returns the strings looked for elsewhere.
-    static std::vector<std::string> scrub_memory(std::map<uint64_t, uint8_t>& memory);
-
-    // dmidecode's text: the values of its "Serial Number", "Asset Tag" and
-    // "UUID" lines, and `also` wherever it stands.
-    static std::string scrub_dmidecode(const std::string& text,
-                                       const std::vector<std::string>& also);
-};
+// Physical memory as recorded (by address) and dmidecode's text, if the run
+// used it: the structure tables that the entry points in the recorded BIOS
+// area announce, and dmidecode's "Serial Number", "Asset Tag" and "UUID"
+// lines and dumped strings, have their private fields replaced; every other
+// copy of a replaced string, in memory or in the text, goes too.
+void hide_smbios_identity(std::map<uint64_t, uint8_t>& memory,
+                          std::optional<std::string>& dmidecode);
 
 // A Get System GUID answer's 16 bytes with those past the pattern that names
 // the BMC's kind zeroed (all of them when no pattern matches).

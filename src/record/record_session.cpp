@@ -55,6 +55,7 @@ void set_stop_handlers(void (*handler)(int)) {
     struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
+    for (int signo : kStopSignals) sigaddset(&action.sa_mask, signo);  // one at a time
     action.sa_flags = SA_RESTART;  // the run's reads and waits go on as if nothing happened
     for (int signo : kStopSignals) sigaction(signo, &action, nullptr);
 }

@@ -189,17 +189,10 @@ std::string recorded_board_file(Observations seen, const RecordingFacts& facts,
     if (seen.uid && *seen.uid != 0) board["uid"] = *seen.uid;
     board["clock"] = {{"start", started}, {"virtual", true}};
 
-    std::vector<std::string> private_strings;
-    if (!facts.keep_serials) private_strings = SmbiosPrivacy::scrub_memory(seen.memory);
+    if (!facts.keep_serials) hide_smbios_identity(seen.memory, seen.dmidecode);
     Json records = raw_records(seen.memory);
     if (!records.empty()) board["smbios"] = {{"raw_records", records}};
-    if (seen.dmidecode) {
-        board["dmidecode"] = facts.keep_serials
-                                 ? *seen.dmidecode
-                                 : SmbiosPrivacy::scrub_dmidecode(*seen.dmidecode, private_strings);
-    } else {
-        board["dmidecode"] = "absent";
-    }
+    board["dmidecode"] = seen.dmidecode ? *seen.dmidecode : "absent";
 
     RecordedPortSpace ports = recorded_port_space(seen.ports, notes);
     if (!ports.pci.empty()) board["pci"] = std::move(ports.pci);

@@ -102,8 +102,8 @@ uid_t RecordingSys::getuid() {
 }
 
 unsigned RecordingSys::sleep(unsigned seconds) {
-    trace_.linef("sleep %u", seconds);
     if (hooks_.pause) hooks_.pause(true);
+    trace_.linef("sleep %u", seconds);
     unsigned left = inner().sleep(seconds);
     if (hooks_.pause) hooks_.pause(false);
     return left;
