@@ -10,6 +10,7 @@
 #include "record/board_text.h"
 #include "record/port_space.h"
 #include "record/privacy.h"
+#include "vboard/board_parts.h"
 
 namespace {
 
@@ -205,6 +206,9 @@ std::string recorded_board_file(Observations seen, const RecordingFacts& facts,
     Json missing = Json::array(), unreadable = Json::array();
     Json modules = Json::array();
     for (const auto& [path, found] : seen.paths) {
+        // A path the board file cannot name (a relative one, "//" or "..")
+        // is left out: the replay's loader would refuse the whole file.
+        if (!is_sandbox_path(path) || !path_too_long(path).empty()) continue;
         bool gone = found.state == PathSeen::State::missing && !found.found_later;
         if (gone && !seen.written.count(path)) missing.push_back(path);
         if (found.state == PathSeen::State::unreadable) {

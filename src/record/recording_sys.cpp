@@ -36,6 +36,7 @@ constexpr size_t kImbDataAt = 21;
 
 constexpr uint8_t kAppNetFn = 0x06;
 constexpr uint8_t kGetSystemGuid = 0x37;
+constexpr size_t kGuidAnswer = 17;  // completion code and the 16 GUID bytes
 
 // The shell's status for a command it could not find.
 constexpr int kNotFound = 127;
@@ -381,7 +382,7 @@ void RecordingSys::answered(const OpenNode& node, BmcExchange exchange) {
     seen_.bmc.device = node.path;
     std::optional<std::vector<uint8_t>> shown = exchange.answer;
     // The GUID is traced as it will be recorded.
-    if (!keep_serials_ && shown && shown->size() == 17 && exchange.netfn == kAppNetFn &&
+    if (!keep_serials_ && shown && shown->size() == kGuidAnswer && exchange.netfn == kAppNetFn &&
         exchange.command == kGetSystemGuid && exchange.data.empty() && shown->front() == 0) {
         std::vector<uint8_t> guid = scrub_bmc_guid({shown->begin() + 1, shown->end()});
         std::copy(guid.begin(), guid.end(), shown->begin() + 1);
