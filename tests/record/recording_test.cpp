@@ -230,6 +230,22 @@ TEST(RecordingRefused, AFileThatCannotBeWrittenStopsTheRunBeforeItStarts) {
         EXPECT_FALSE(fs::exists(c.file + ".new"));
     }
     EXPECT_TRUE(fs::is_empty(folder));
+
+    // The options that only make sense together.
+    const struct {
+        std::vector<std::string> words;
+        const char* err;
+    } refused[] = {
+        {{"--keep-serials", "--", "-t"}, "sensorvisor-sim: --keep-serials goes with --record\n"},
+        {{"--record", folder + "/b.json", "--root", folder, "--", "-t"},
+         "sensorvisor-sim: --root goes with --board\n"},
+    };
+    for (const auto& r : refused) {
+        SimResult result = run_sim(r.words);
+        EXPECT_EQ(2, result.status);
+        EXPECT_EQ(r.err, result.err);
+    }
+    EXPECT_TRUE(fs::is_empty(folder));
 }
 
 // Waits until the trace holds a line that begins with `start` (the run has
