@@ -17,11 +17,11 @@ namespace {
 constexpr uint8_t kDeviceIdData[] = {0x20, 0x81, 0x01, 0x00, 0x02, 0xBF,
                                      0x00, 0x00, 0x00, 0x01, 0x00};
 
-// "ipmi imb 06/52 05 5a 01 2b -> 00 37": the request, then the completion
-// code and data, or "timeout" for a request that is never answered.
-std::string trace_line(const char* interface, uint8_t netfn, uint8_t command,
-                       const std::vector<uint8_t>& data,
-                       const std::optional<IpmiResponse>& response) {
+}  // namespace
+
+std::string ipmi_trace_line(const char* interface, uint8_t netfn, uint8_t command,
+                            const std::vector<uint8_t>& data,
+                            const std::optional<IpmiResponse>& response) {
     std::string line = std::string("ipmi ") + interface + " " +
                        ipmi_request_key(netfn, command, data.data(), data.size()) + " ->";
     if (!response) return line + " timeout";
@@ -32,8 +32,6 @@ std::string trace_line(const char* interface, uint8_t netfn, uint8_t command,
     }
     return line;
 }
-
-}  // namespace
 
 // Built-in commands, searched in this order. Master Write-Read (App 0x52) and
 // the OEM SMBus byte proxy 30/22 take the same request; 30/23 reads a word.
@@ -63,7 +61,7 @@ std::optional<IpmiResponse> Bmc::request(const char* interface, uint8_t netfn, u
     std::optional<IpmiResponse> response;
     if (spec_.respond) response = answer(netfn, command, data);
     if (board_.trace().on())
-        board_.trace().line(trace_line(interface, netfn, command, data, response));
+        board_.trace().line(ipmi_trace_line(interface, netfn, command, data, response));
     return response;
 }
 
@@ -102,14 +100,14 @@ IpmiResponse Bmc::answer(uint8_t netfn, uint8_t command, const std::vector<uint8
 }
 
 // The `responses` table: the request with its data first, then the command
-// alone.
-IpmiResponse Bmc::from_table(uint8_t netfn, uint8_t command,
-                             const std::vector<uint8_t>& data) const {
+// alone. A key with several answers gives the next one each time.
+IpmiResponse Bmc::from_table(uint8_t netfn, uint8_t command, const std::vector<uint8_t>& data) {
     auto found = spec_.responses.find(ipmi_request_key(netfn, command, data.data(), data.size()));
     if (found == spec_.responses.end())
         found = spec_.responses.find(ipmi_request_key(netfn, command, nullptr, 0));
     if (found == spec_.responses.end()) return {ipmi_cc::kInvalidCommand};
-    return found->second;
+    const auto& answers = found->second;
+    return answers[answered_[found->first]++ % answers.size()];
 }
 
 // Both take no request data.

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "vboard/board.h"
@@ -32,6 +33,12 @@ inline constexpr uint8_t kTooManyBytes = 0xCA;  // cannot return that many bytes
 inline constexpr uint8_t kInvalidField = 0xCC;  // invalid data field in the request
 inline constexpr uint8_t kUnspecified = 0xFF;
 }  // namespace ipmi_cc
+
+// "ipmi imb 06/52 05 5a 01 2b -> 00 37": the trace line of one request and its
+// answer through `interface`, or "... -> timeout" for a request never answered.
+std::string ipmi_trace_line(const char* interface, uint8_t netfn, uint8_t command,
+                            const std::vector<uint8_t>& data,
+                            const std::optional<IpmiResponse>& response);
 
 class Bmc {
 public:
@@ -66,7 +73,7 @@ private:
     static const BuiltinCommand kBuiltins[];
 
     IpmiResponse answer(uint8_t netfn, uint8_t command, const std::vector<uint8_t>& data);
-    IpmiResponse from_table(uint8_t netfn, uint8_t command, const std::vector<uint8_t>& data) const;
+    IpmiResponse from_table(uint8_t netfn, uint8_t command, const std::vector<uint8_t>& data);
     bool available(Needs needs) const;
 
     IpmiResponse get_device_id(const std::vector<uint8_t>& data);
@@ -81,4 +88,6 @@ private:
     const BmcSpec& spec_;
     // By IPMI bus ID byte, then 7-bit slave address.
     std::map<uint8_t, std::map<uint8_t, BusChip>> buses_;
+    // How many requests each `responses` key has answered.
+    std::map<std::string, size_t> answered_;
 };

@@ -187,8 +187,10 @@ struct BmcSpec {
     std::optional<std::array<uint8_t, 16>> guid;      // none: Get System GUID as any request
     std::map<uint8_t, std::vector<I2cDevice>> buses;  // by IPMI bus ID byte
     bool isa_proxy = false;
-    // Keyed by ipmi_request_key; value: completion code, then data.
-    std::map<std::string, std::vector<uint8_t>> responses;
+    // Keyed by ipmi_request_key; each answer: completion code, then data. A
+    // request with several answers gets them in turn, one per request, and
+    // starts again after the last (a value the BMC reads that changes).
+    std::map<std::string, std::vector<std::vector<uint8_t>>> responses;
     // Keyed by ipmi_request_key without data ("30/2c").
     std::map<std::string, uint8_t> completion_codes;
 };

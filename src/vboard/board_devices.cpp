@@ -404,7 +404,15 @@ BmcSpec read_bmc(const Json& value, const std::string& path) {
             std::string at = key_path(r.path("responses"), item.key());
             std::string normal = normalised_key(parse_request_key(item.key(), at));
             remember(normal, item.key(), at);
-            bmc.responses[normal] = read_byte_list(item.value(), at, 1);
+            auto& answers = bmc.responses[normal];
+            if (!item.value().is_array()) {
+                answers.push_back(read_byte_list(item.value(), at, 1));
+                continue;
+            }
+            if (item.value().empty()) bad(at, "expected at least one answer, got []");
+            for_each_element(item.value(), at, [&](const Json& v, const std::string& p) {
+                answers.push_back(read_byte_list(v, p, 1));
+            });
         }
     }
     seen.clear();

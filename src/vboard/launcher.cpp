@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "record/record_session.h"
+#include "sys/linux_sys.h"
 #include "sys/sys.h"
 #include "vboard/seed.h"
 #include "vboard/virtual_board.h"
@@ -23,6 +25,8 @@ struct LauncherOptions {
     std::string board_file;
     std::string root;
     std::string trace_file;
+    std::string record_file;  // record the run into this board file
+    bool keep_serials = false;
     std::vector<char*> monitor_args;
 };
 
@@ -104,7 +108,11 @@ bool parse_options(int argc, char** argv, LauncherOptions* options) {
         if (word == "--board") target = &options->board_file;
         else if (word == "--root") target = &options->root;
         else if (word == "--trace") target = &options->trace_file;
-        else if (word == "--") {
+        else if (word == "--record") target = &options->record_file;
+        else if (word == "--keep-serials") {
+            options->keep_serials = true;
+            continue;
+        } else if (word == "--") {
             ++i;
             break;
         } else {
@@ -117,6 +125,15 @@ bool parse_options(int argc, char** argv, LauncherOptions* options) {
         *target = argv[++i];
     }
     for (; i < argc; ++i) options->monitor_args.push_back(argv[i]);
+    if (options->keep_serials && options->record_file.empty()) {
+        complain("--keep-serials goes with --record");
+        return false;
+    }
+    // Without a board the recording is of the machine itself, whose root is /.
+    if (!options->record_file.empty() && options->board_file.empty() && !options->root.empty()) {
+        complain("--root goes with --board");
+        return false;
+    }
     return true;
 }
 
@@ -126,6 +143,20 @@ int run_launcher(int argc, char** argv, const LaunchedProgram& program) {
     launcher_name = program.launcher;
     LauncherOptions options;
     if (!parse_options(argc, argv, &options)) return kLauncherError;
+
+    // The program sees itself invoked by its installed name, as on a real
+    // machine.
+    std::vector<char*> monitor_argv;
+    std::string program_name = program.name;
+    monitor_argv.push_back(program_name.data());
+    monitor_argv.insert(monitor_argv.end(), options.monitor_args.begin(), options.monitor_args.end());
+    monitor_argv.push_back(nullptr);
+    RecordRequest record{program.launcher, options.record_file, options.trace_file,
+                         options.keep_serials};
+    if (!options.record_file.empty() && options.board_file.empty()) {
+        static LinuxSys machine;
+        return run_recorded(machine, record, program.main, monitor_argv);
+    }
     if (options.board_file.empty()) options.board_file = bundled_boards_dir() + "/demo.json";
 
     Board board;
@@ -161,18 +192,13 @@ int run_launcher(int argc, char** argv, const LaunchedProgram& program) {
         complain(error.what());
         return kLauncherError;
     }
+    // A recording traces the run itself, in front of the board.
+    if (!options.record_file.empty())
+        return run_recorded(*session.board, record, program.main, monitor_argv);
     if (!options.trace_file.empty() && !session.board->trace().open_file(options.trace_file)) {
         complain("cannot open trace file " + options.trace_file + ": " + std::strerror(errno));
         return kLauncherError;
     }
-
-    // The program sees itself invoked by its installed name, as on a real
-    // machine.
-    std::vector<char*> monitor_argv;
-    std::string program_name = program.name;
-    monitor_argv.push_back(program_name.data());
-    monitor_argv.insert(monitor_argv.end(), options.monitor_args.begin(), options.monitor_args.end());
-    monitor_argv.push_back(nullptr);
 
     install_sys(session.board.get());
     return program.main(int(monitor_argv.size() - 1), monitor_argv.data());

@@ -2,6 +2,12 @@
 // the exporter's (sensorvisor-exporter-sim).
 //
 //   sensorvisor-sim [--board FILE] [--root DIR] [--trace FILE] [--] [monitor arguments...]
+//   sensorvisor-sim --record FILE [--keep-serials] [--trace FILE] [--board FILE [--root DIR]]
+//                   [--] [monitor arguments...]
+//
+// With --record the program runs through the recording layer (src/record) in
+// front of the real machine, or in front of the board when one is given, and
+// FILE receives the board file of what the run saw.
 #pragma once
 
 // The program a launcher runs, given by the tool so that this library links

@@ -176,7 +176,7 @@ std::string bmc_board(const std::string& interface, const std::string& extra = "
         "buses": {"0x05": [{"address": "0x2D", "registers": {"0x2B": "0x37", "0x2C": "0x12",
                                                              "0x30": {"fail": true}}}]},
         "isa_proxy": true,
-        "responses": {"30/93 00": "00 3C", "30/93": "00 99"},
+        "responses": {"30/93 00": "00 3C", "30/93": "00 99", "30/93 01": ["00 40", "00 41"]},
         "completion_codes": {"30/95": "0xC3", "30/92": "0x00"}}})";
 }
 
@@ -221,6 +221,10 @@ TEST_P(BmcCommands, EachCommandKindIsAnsweredAndTraced) {
         // The responses table: with the data first, then the command alone.
         {0x30, 0x93, "00", "00 3c"},
         {0x30, 0x93, "05", "00 99"},
+        // Several answers: one per request, in turn, then from the first again.
+        {0x30, 0x93, "01", "00 40"},
+        {0x30, 0x93, "01", "00 41"},
+        {0x30, 0x93, "01", "00 40"},
         {0x30, 0x90, "5a 00 2b 01", "c1"},
         // completion_codes: an error alone; 0x00 makes even an unknown command succeed.
         {0x30, 0x95, "", "c3"},

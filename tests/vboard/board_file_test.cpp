@@ -71,6 +71,10 @@ TEST(BoardFile, RefusesBadBoardsWithPathAndReason) {
          "t.json: bmc.guid: expected 16 hex bytes, got 15"},
         {R"({"bmc": {"interface": "openipmi", "responses": {"30/2C 01": "00", "30/2c 1": "00 01"}}})",
          R"(t.json: bmc.responses["30/2c 1"]: names the same request as "30/2C 01")"},
+        {R"({"bmc": {"interface": "openipmi", "responses": {"30/93": []}}})",
+         R"(t.json: bmc.responses["30/93"]: expected at least one answer, got [])"},
+        {R"({"bmc": {"interface": "openipmi", "responses": {"30/93": ["00 01", ""]}}})",
+         R"(t.json: bmc.responses["30/93"][1]: expected at least 1 hex byte, got 0)"},
         {R"({"bmc": {"interface": "openipmi", "completion_codes": {"06/37 00": "0xC1"}}})",
          R"(t.json: bmc.completion_codes["06/37 00"]: expected "NN/CC" without data, got "06/37 00")"},
         {R"({"bmc": {"interface": "openipmi", "isa_proxy": true},
@@ -117,7 +121,8 @@ TEST(BoardFile, LoadsEveryNotationAndTheDefaults) {
     "0xCD6": { "index_data": { "data": "0xCD7", "registers": { "0x10": "010", "0x1f": 31 } } },
     "0x1100": { "bytes": "42 00 0 FF" } },
   "smbus": [ { "bus": "3", "name": "x" } ],
-  "bmc": { "interface": "openipmi", "responses": { "30/93 00": "00 3C", "30/2C 01 04 5F": "0 2a" },
+  "bmc": { "interface": "openipmi", "responses": { "30/93 00": "00 3C", "30/2C 01 04 5F": "0 2a",
+                                                   "30/93 01": ["00 3C", "0 3d"] },
            "completion_codes": { "06/37": "0xC1", "30/2c": 0 } },
   "files": { "/etc/Senvis.ini": "[System]\n", "/etc/AllSenvis.ini": "x" }
 })j",
@@ -134,8 +139,10 @@ TEST(BoardFile, LoadsEveryNotationAndTheDefaults) {
 
     // Request keys normalised to two lower-case hex digits per byte.
     EXPECT_EQ(b.bmc.device, "/dev/ipmi0");
-    EXPECT_THAT(b.bmc.responses, ElementsAre(Pair("30/2c 01 04 5f", ElementsAre(0x00, 0x2A)),
-                                             Pair("30/93 00", ElementsAre(0x00, 0x3C))));
+    using Answers = std::vector<std::vector<uint8_t>>;
+    EXPECT_THAT(b.bmc.responses, ElementsAre(Pair("30/2c 01 04 5f", Answers{{0x00, 0x2A}}),
+                                             Pair("30/93 00", Answers{{0x00, 0x3C}}),
+                                             Pair("30/93 01", Answers{{0x00, 0x3C}, {0x00, 0x3D}})));
     EXPECT_THAT(b.bmc.completion_codes, ElementsAre(Pair("06/37", 0xC1), Pair("30/2c", 0x00)));
     // Files keep the board's order, not the alphabet's.
     EXPECT_THAT(b.files, ElementsAre(Pair("/etc/Senvis.ini", "[System]\n"), Pair("/etc/AllSenvis.ini", "x")));
