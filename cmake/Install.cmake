@@ -9,7 +9,9 @@
 #   share/sensorvisor/prometheus/       alert rules and their promtool tests
 #   share/sensorvisor/*.ini             master files the launcher seeds into a sandbox
 #   share/sensorvisor/boards/*.json     the bundled virtual boards
-#   share/man/man8, man1                the manual pages
+#   share/man/man8, man5, man1          the manual pages
+#   share/doc/sensorvisor/              the README and docs/ (the pages link each other and
+#                                       the screenshots by relative paths, kept as they are)
 #   /etc/*.ini                          master files the first run reads; an administrator's
 #                                       copy is never replaced
 #   share/pixmaps/sensorvisor/idr_main.ico
@@ -31,7 +33,11 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/boards/ DESTINATION ${CMAKE_INSTALL_DATADI
         FILES_MATCHING PATTERN "*.json")
 install(FILES ${CMAKE_SOURCE_DIR}/man/sensorvisor.8 ${CMAKE_SOURCE_DIR}/man/sensorvisor-exporter.8
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
+install(FILES ${CMAKE_SOURCE_DIR}/man/Senvis.ini.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 install(FILES ${CMAKE_SOURCE_DIR}/man/sensorvisor-sim.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
+        FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
 install(FILES ${CMAKE_SOURCE_DIR}/contrib/prometheus/sensorvisor-rules.yml
               ${CMAKE_SOURCE_DIR}/contrib/prometheus/sensorvisor-rules.test.yml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/sensorvisor/prometheus)

@@ -24,6 +24,9 @@ for f in usr/sbin/sensorvisor usr/bin/sensorvisor-sim \
          usr/share/sensorvisor/AllSenvis.ini usr/share/sensorvisor/OldRevMB_3.ini \
          usr/share/sensorvisor/boards/demo.json \
          usr/share/man/man8/sensorvisor.8 usr/share/man/man1/sensorvisor-sim.1 \
+         usr/share/man/man5/Senvis.ini.5 usr/share/doc/sensorvisor/README.md \
+         usr/share/doc/sensorvisor/docs/troubleshooting.md \
+         usr/share/doc/sensorvisor/docs/images/summary.png \
          etc/AllSenvis.ini etc/OldRevMB.ini etc/OldRevMB_2.ini etc/OldRevMB_3.ini \
          usr/share/pixmaps/sensorvisor/idr_main.ico; do
     [ -f "$stage/$f" ] || fail "$f not installed"
