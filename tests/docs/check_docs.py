@@ -53,8 +53,9 @@ def program_of(command):
 
 
 def run(command, comment, scratch, env, where):
+    # /tmp first: the source tree itself may lie under /tmp.
+    command = re.sub(r"(?<![\w./-])/tmp/", f"{scratch}/tmp/", command)
     command = command.replace("/usr/share/sensorvisor/boards/", f"{src}/boards/")
-    command = command.replace("/tmp/", f"{scratch}/tmp/")
     endless = "Ctrl-C" in comment
     want = re.search(r"status (\d+)", comment)
     want = int(want.group(1)) if want else 0
