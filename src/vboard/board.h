@@ -24,6 +24,9 @@ public:
 struct ClockSpec {
     std::optional<std::string> start;  // "YYYY-MM-DD HH:MM:SS", local time
     bool is_virtual = false;
+    // A virtual clock's waits also take real time (a report loop keeps the
+    // pace of a real machine). No effect on a real-time clock.
+    bool pace = false;
 };
 
 struct LatencySpec {

@@ -17,7 +17,7 @@ namespace {
 // ---- small parts ----
 
 ClockSpec read_clock(const Json& value, const std::string& path) {
-    ObjectReader r(value, path, {"start", "virtual"});
+    ObjectReader r(value, path, {"start", "virtual", "pace"});
     ClockSpec clock;
     if (const Json* start = r.find("start")) {
         std::string text = read_string(*start, r.path("start"));
@@ -46,6 +46,7 @@ ClockSpec read_clock(const Json& value, const std::string& path) {
     if (const Json* is_virtual = r.find("virtual")) {
         clock.is_virtual = read_bool(*is_virtual, r.path("virtual"));
     }
+    if (const Json* pace = r.find("pace")) clock.pace = read_bool(*pace, r.path("pace"));
     return clock;
 }
 

@@ -2,7 +2,13 @@
 // reusing an existing one, and leaving nothing behind outside the root.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
+#include <regex>
+#include <sstream>
 
 #include "support/sandbox.h"
 #include "support/sim_run.h"
@@ -11,6 +17,50 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+const std::string kLegacy = std::string(SV_SOURCE_BOARDS_DIR) + "/legacy.json";
+
+int count_lines(const std::string& file, const std::string& line) {
+    std::istringstream in(fs::exists(file) ? read_whole_file(file) : "");
+    int count = 0;
+    for (std::string seen; std::getline(in, seen);) count += seen == line;
+    return count;
+}
+
+// Waits (up to 20 s) until `file` holds `count` lines that read `line`.
+bool wait_for_lines(const std::string& file, const std::string& line, int count) {
+    for (int tries = 0; tries < 2000; ++tries) {
+        if (count_lines(file, line) >= count) return true;
+        usleep(10000);
+    }
+    return false;
+}
+
+// A bundled board with a virtual clock paces -t -i 1 as a real machine does:
+// a report a second, while the clock it shows steps a second a report from
+// the board's start time.
+TEST(Launcher, AReportLoopOnABundledVirtualBoardKeepsItsPace) {
+    TempDir dir;
+    const std::string trace = dir.path() + "/trace";
+    ChildProcess run(SV_SIM_PATH, {"--board", kLegacy, "--trace", trace, "--", "-t", "-i", "1"}, {},
+                     60);
+    ASSERT_TRUE(wait_for_lines(trace, "sleep 1", 1));
+    const auto first = std::chrono::steady_clock::now();
+    ASSERT_TRUE(wait_for_lines(trace, "sleep 1", 3));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - first).count();
+    kill(run.pid(), SIGINT);
+    SimResult result = run.finish();
+    EXPECT_GE(seconds, 1.9);
+    EXPECT_LT(seconds, 3.5);
+    std::smatch times;
+    const std::string out = result.out;
+    EXPECT_TRUE(
+        std::regex_search(out, times,
+                          std::regex("- Fri Dec  4 23:13:59 2026\n(.*\n)*.*- Fri Dec  4 "
+                                     "23:14:00 2026\n(.*\n)*.*- Fri Dec  4 23:14:01 2026\n")))
+        << out;
+}
 
 TEST(Launcher, BadBoardFileIsRefusedWithOneLineNamingFilePathAndReason) {
     TempDir dir;
