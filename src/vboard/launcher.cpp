@@ -171,6 +171,7 @@ int run_launcher(int argc, char** argv, const LaunchedProgram& program) {
     if (!choose_root(&options, &new_root)) return kLauncherError;
     try {
         session.board = std::make_unique<VirtualBoard>(std::move(board), options.root);
+        session.board->name_host_paths(true);
         // Checked for every run, so that a board is refused the same way
         // whether or not its root is new.
         SeedPlan plan(*session.board, shipped_data_dir());

@@ -147,6 +147,18 @@ int VirtualBoard::chmod(const char* path, mode_t mode) {
     return host ? ::chmod(host->c_str(), mode) : -1;
 }
 
+// Where the path leads inside the root, links followed as the call that
+// failed followed them; a path the walk refuses (a loop of links) is shown
+// by its letters.
+std::string VirtualBoard::path_in_message(const char* path) {
+    if (!name_host_paths_) return path;
+    int saved = errno;  // the message may go on to print strerror(errno)
+    auto host = paths_.resolve(path);
+    errno = saved;
+    return std::string(path) + " (in " +
+           host.value_or(paths_.root() + SandboxPaths::normalise(path)) + ")";
+}
+
 // ---- descriptors and device nodes --------------------------------------------
 
 int VirtualBoard::open(const char* path, int flags, mode_t mode) {

@@ -68,6 +68,11 @@ public:
     }
     // All the bus time spent so far (the program's sleeps are not bus time).
     int64_t charged_bus_ns() const { return charged_bus_ns_; }
+    // Whether the program's messages about a path it could not use name the
+    // host path too: "/etc/AllSenvis.ini (in <root>/etc/AllSenvis.ini)". The
+    // launcher turns it on, for a person reading the messages; tests of the
+    // program's own texts leave it off.
+    void name_host_paths(bool on) { name_host_paths_ = on; }
 
     // Sys
     uid_t getuid() override;
@@ -82,6 +87,7 @@ public:
     int lstat(const char* path, struct stat* out) override;
     DIR* opendir(const char* path) override;
     int chmod(const char* path, mode_t mode) override;
+    std::string path_in_message(const char* path) override;
 
     int open(const char* path, int flags, mode_t mode = 0) override;
     int close(int fd) override;
@@ -137,6 +143,7 @@ private:
     Trace trace_;
     FileFaults faults_;
     int64_t charged_bus_ns_ = 0;
+    bool name_host_paths_ = false;
 
     std::vector<std::unique_ptr<PortSpaceDevice>> port_devices_;
     int io_privilege_level_ = 0;
