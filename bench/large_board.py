@@ -365,7 +365,10 @@ board = {
                              "registers": {"0x20": "0xA0", "0x21": "0x25"},
                              "devices": {"0x0B": {"0x30": "0x01", "0x60": "0x02", "0x61": "0x90"}}}},
         "0x295": {"index_data": {"data": "0x296", "bank_register": "0x4E", "bank_mask": "0x07",
-                                 "registers": dhg_regs, "banks": dhg_banks}},
+                                 "registers": dhg_regs, "banks": dhg_banks,
+                                 # the case-open latch: bank 0, 0x46 bit 7 clears 0x42 bit 4
+                                 "latches": [{"write": "0x46", "bank": 0, "bits": "0x80",
+                                              "clear": {"0x42": "0x10"}}]}},
         "0x1100": {"bytes": " ".join(["00"] * 32)},
     },
     "smbus": [

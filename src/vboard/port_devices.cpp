@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "vboard/latches.h"
 #include "vboard/pci_config.h"
 #include "vboard/virtual_board.h"
 
@@ -150,8 +151,8 @@ void SuperIoConfigSpace::write_register(uint8_t reg, uint8_t value) {
 
 // ---- plain storage ------------------------------------------------------------------
 
-PortStorage::PortStorage(uint16_t first_port, std::vector<uint8_t> bytes)
-    : first_port_(first_port), bytes_(std::move(bytes)) {}
+PortStorage::PortStorage(uint16_t first_port, const PortBytes& model)
+    : first_port_(first_port), bytes_(model.bytes), latches_(model.latches) {}
 
 bool PortStorage::claims(uint16_t port) const {
     return port >= first_port_ && size_t(port - first_port_) < bytes_.size();
@@ -163,7 +164,10 @@ uint8_t PortStorage::inb(uint16_t port) {
 }
 
 void PortStorage::outb(uint16_t port, uint8_t value) {
-    if (claims(port)) bytes_[port - first_port_] = value;
+    if (!claims(port)) return;
+    write_through_latches(
+        latches_, port, value, std::nullopt, [this](uint16_t p) { return bytes_[p - first_port_]; },
+        [this](uint16_t p, uint8_t v) { bytes_[p - first_port_] = v; });
 }
 
 // ---- attaching ------------------------------------------------------------------------
@@ -176,7 +180,7 @@ std::unique_ptr<PortSpaceDevice> make_port_device(const PortDevice& model,
         return std::make_unique<IndexDataChip>(model.port, *chip, clock);
     if (const auto* superio = std::get_if<SuperIoDevice>(&model.device))
         return std::make_unique<SuperIoConfigSpace>(model.port, *superio, clock);
-    return std::make_unique<PortStorage>(model.port, std::get<PortBytes>(model.device).bytes);
+    return std::make_unique<PortStorage>(model.port, std::get<PortBytes>(model.device));
 }
 
 bool is_banked_chip(const PortDevice& model) {

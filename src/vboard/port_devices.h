@@ -92,10 +92,11 @@ private:
 };
 
 // Plain read/write storage from the first port upwards; a dword access takes
-// four consecutive bytes, little-endian (the PortSpaceDevice default).
+// four consecutive bytes, little-endian (the PortSpaceDevice default). A
+// latch (a write-one-to-clear status byte) makes a write change other bits.
 class PortStorage final : public PortSpaceDevice {
 public:
-    PortStorage(uint16_t first_port, std::vector<uint8_t> bytes);
+    PortStorage(uint16_t first_port, const PortBytes& model);
 
     bool claims(uint16_t port) const override;
     uint8_t inb(uint16_t port) override;
@@ -104,4 +105,5 @@ public:
 private:
     uint16_t first_port_;
     std::vector<uint8_t> bytes_;
+    std::vector<Latch> latches_;
 };

@@ -1,5 +1,7 @@
 #include "vboard/register_file.h"
 
+#include "vboard/latches.h"
+
 namespace {
 constexpr int kShared = -1;  // key of registers seen in every bank
 }
@@ -14,7 +16,7 @@ RegisterFile::RegisterFile(const BankedRegisters& model, const VirtualClock& clo
 }
 
 RegisterFile::RegisterFile(const RegisterMap& registers, const VirtualClock& clock)
-    : RegisterFile(BankedRegisters{std::nullopt, 0, registers, {}}, clock) {}
+    : RegisterFile(BankedRegisters{std::nullopt, 0, registers, {}, {}}, clock) {}
 
 uint8_t RegisterFile::bank() const {
     return spec_.bank_register ? uint8_t(bank_register_value_ & spec_.bank_mask) : 0;
@@ -57,5 +59,26 @@ void RegisterFile::write(uint8_t reg, uint8_t value) {
         bank_register_value_ = value;
         return;
     }
+    if (spec_.latches.empty()) return store(reg, value);
+    std::optional<uint8_t> bank;
+    if (spec_.bank_register) bank = this->bank();
+    write_through_latches(
+        spec_.latches, reg, value, bank, [this](uint16_t r) { return peek(uint8_t(r)); },
+        [this](uint16_t r, uint8_t v) { store(uint8_t(r), v); });
+}
+
+void RegisterFile::store(uint8_t reg, uint8_t value) {
     written_[{is_banked(reg) ? int(bank()) : kShared, reg}] = value;
+}
+
+uint8_t RegisterFile::peek(uint8_t reg) const {
+    int where = is_banked(reg) ? bank() : kShared;
+    auto written = written_.find({where, reg});
+    if (written != written_.end()) return written->second;
+    const RegisterMap& map = where == kShared ? spec_.registers : spec_.banks.at(bank());
+    auto entry = map.find(reg);
+    if (entry == map.end()) return 0x00;
+    auto reads = reads_.find({where, reg});
+    size_t count = reads == reads_.end() ? 0 : reads->second;  // a copy: the sequence stays
+    return value_of(entry->second, &count).value_or(0x00);
 }

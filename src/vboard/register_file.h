@@ -1,6 +1,6 @@
 // The live registers of one emulated chip: the board file's values, the bank
 // select register, reads that advance or follow the clock, reads that fail,
-// and the bytes the program wrote.
+// the bytes the program wrote and what its latches changed.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,8 @@ public:
     // The register's value in the selected bank; nullopt when the read fails
     // (an i2c NAK, a BMC error).
     std::optional<uint8_t> read(uint8_t reg);
-    // Stores the byte; writing the bank select register switches the bank.
+    // Stores the byte (but for the bits latches own) and sets off the
+    // register's latches; writing the bank select register switches the bank.
     void write(uint8_t reg, uint8_t value);
 
     // The bank the bank select register selects now (0 for a chip without one).
@@ -30,6 +31,10 @@ private:
     // bank overrides it, the shared entry otherwise.
     std::optional<uint8_t> value_of(const RegisterValue& model, size_t* read_count) const;
     bool is_banked(uint8_t reg) const;
+    // What a read would give now, without advancing a sequence (0x00 for a
+    // read that fails): the base a latch changes bits of.
+    uint8_t peek(uint8_t reg) const;
+    void store(uint8_t reg, uint8_t value);
 
     BankedRegisters spec_;
     const VirtualClock& clock_;
