@@ -239,8 +239,9 @@ struct FaultSettings {
 // ---- The board --------------------------------------------------------------
 
 struct Board {
-    std::string source;  // the file it came from, for messages
-    std::string name;    // default: the file's base name without ".json"
+    std::string source;   // the file it came from, for messages
+    uint64_t digest = 0;  // of the text it came from: what the chips hold belongs to it
+    std::string name;     // default: the file's base name without ".json"
     std::string description;
     uid_t uid = 0;
     ClockSpec clock;

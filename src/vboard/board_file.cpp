@@ -10,6 +10,7 @@
 
 #include "vboard/board_json.h"
 #include "vboard/board_parts.h"
+#include "vboard/chip_state.h"
 #include "vboard/host_fd.h"
 
 namespace {
@@ -195,7 +196,9 @@ Board parse_board(const std::string& json_text, const std::string& source,
                   const BoardLimits& limits) {
     Json root = parse_board_json(json_text, source, limits);
     try {
-        return read_board(root, source);
+        Board board = read_board(root, source);
+        board.digest = fnv1a64(json_text);
+        return board;
     } catch (const BadValue& e) {
         throw refusal(source, e);
     }

@@ -7,8 +7,10 @@
 #include <map>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "vboard/board.h"
+#include "vboard/chip_state.h"
 #include "vboard/clock.h"
 
 class RegisterFile {
@@ -26,6 +28,13 @@ public:
     // The bank the bank select register selects now (0 for a chip without one).
     uint8_t bank() const;
 
+    // What the chip holds beyond the board file (chip_state.h): the written
+    // bytes by bank ("*" for a register every bank shows) and the bank select.
+    void save(std::vector<HeldValue>& out) const;
+    bool restore(const HeldValue& held, bool apply);
+    // The two above, for the board's ChipStates (the file must stay where it is).
+    ChipStateAccess state_access();
+
 private:
     // Where a register of the selected bank lives: the bank's own entry if the
     // bank overrides it, the shared entry otherwise.
@@ -38,6 +47,7 @@ private:
 
     BankedRegisters spec_;
     const VirtualClock& clock_;
+    uint8_t initial_bank_register_value_ = 0;
     uint8_t bank_register_value_ = 0;
     // Keyed by (bank, register) for a bank's own registers, (-1, register) for
     // the registers every bank shows.

@@ -27,7 +27,8 @@ VirtualBoard::VirtualBoard(Board board, const std::string& root)
     : board_(std::move(board)),
       paths_(root),
       clock_(board_.clock, board_.source),
-      faults_(board_.faults) {
+      faults_(board_.faults),
+      chip_states_(board_.digest) {
     attach_board_devices(*this);
 }
 
@@ -65,6 +66,7 @@ time_t VirtualBoard::time(time_t* out) {
 
 unsigned VirtualBoard::sleep(unsigned seconds) {
     trace_.linef("sleep %u", seconds);
+    if (pause_hook_) pause_hook_();
     clock_.sleep_ns(int64_t(seconds) * 1000000000);
     return 0;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <bitset>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -16,6 +17,7 @@
 
 #include "sys/sys.h"
 #include "vboard/board.h"
+#include "vboard/chip_state.h"
 #include "vboard/clock.h"
 #include "vboard/device.h"
 #include "vboard/file_faults.h"
@@ -73,6 +75,13 @@ public:
     // launcher turns it on, for a person reading the messages; tests of the
     // program's own texts leave it off.
     void name_host_paths(bool on) { name_host_paths_ = on; }
+    // What the chips hold beyond the board file; each chip with state adds
+    // itself as it is attached.
+    ChipStates& chip_states() { return chip_states_; }
+    // Called whenever the program pauses (sleep), before the wait: the
+    // launcher keeps the chips' state there, so that an interrupt during the
+    // pause between two reports loses nothing.
+    void on_pause(std::function<void()> hook) { pause_hook_ = std::move(hook); }
 
     // Sys
     uid_t getuid() override;
@@ -144,6 +153,8 @@ private:
     FileFaults faults_;
     int64_t charged_bus_ns_ = 0;
     bool name_host_paths_ = false;
+    ChipStates chip_states_;
+    std::function<void()> pause_hook_;
 
     std::vector<std::unique_ptr<PortSpaceDevice>> port_devices_;
     int io_privilege_level_ = 0;
