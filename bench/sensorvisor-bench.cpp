@@ -296,6 +296,7 @@ int main(int argc, char** argv) {
     } catch (const BoardError& error) {
         fail(error.what());
     }
+    model.clock.pace = false;  // a bundled board's pace would add real waits to the rounds
     if (o.latency) {
         model.latency.port_ns = 1000;  // an LPC I/O cycle with the chip's wait states
         model.latency.i2c_us = 400;    // a byte on a slow SMBus, the driver's work included

@@ -156,6 +156,7 @@ int main(int argc, char** argv) {
     }
     Board model = load_board_file(board_file);
     model.clock.is_virtual = true;  // zero latency, no real waits
+    model.clock.pace = false;
     std::string scratch = (fs::temp_directory_path() / "sensorvisor-gui-bench.XXXXXX").string();
     if (!mkdtemp(scratch.data())) return 1;
     auto board = std::make_unique<VirtualBoard>(std::move(model), scratch);

@@ -4,6 +4,10 @@
 // board (which is not installed, and writes nothing), and what a new root
 // would hold is laid out and checked.
 //
+// An accepted board's latches act on the writes they watch without fault, and
+// what its chips hold then comes back the same, through the text a launcher
+// keeps in a root, on a second board built from the same text.
+//
 // The loader's bounds (16 MiB of text, 32 levels of nesting) lie beyond the
 // inputs a fuzzer makes (16 KiB at most, rarely 33 brackets deep), so each
 // input is read a second time under bounds scaled down to it: a depth of 1 to
@@ -18,6 +22,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <variant>
 
 #include <nlohmann/json.hpp>
 
@@ -36,6 +41,35 @@ void check_refusal(const BoardError& error) {
     FUZZ_CHECK(message.find('\n') == std::string::npos);
 }
 
+// Writes 0xFF to every register or port a latch of the port chips watches,
+// in the latch's bank (a board whose user may not reach the ports is left).
+void set_off_latches(VirtualBoard& board) {
+    if (board.iopl(3) != 0) return;
+    for (const auto& [port, device] : board.board().ports) {
+        if (const auto* chip = std::get_if<IndexDataDevice>(&device.device)) {
+            for (const Latch& latch : chip->regs.latches) {
+                if (latch.bank) {
+                    board.outb(*chip->regs.bank_register, port);
+                    board.outb(*latch.bank, chip->data_port);
+                }
+                board.outb(uint8_t(latch.reg), port);
+                board.outb(0xFF, chip->data_port);
+            }
+        } else if (const auto* storage = std::get_if<PortBytes>(&device.device)) {
+            for (const Latch& latch : storage->latches) board.outb(0xFF, latch.reg);
+        }
+    }
+}
+
+void check_state_round_trip(const std::string& text, VirtualBoard& board) {
+    const std::string held = board.chip_states().text();
+    VirtualBoard again(parse_board(text, kSource), board.paths().root());
+    bool ours = false;
+    FUZZ_CHECK(again.chip_states().restore(held, &ours).empty());
+    FUZZ_CHECK(ours);
+    FUZZ_CHECK(again.chip_states().text() == held);
+}
+
 // "accepted", or the refusal's line.
 std::string outcome(const std::string& text, const BoardLimits& limits) {
     const std::string& root = fuzz_board().paths().root();
@@ -45,6 +79,8 @@ std::string outcome(const std::string& text, const BoardLimits& limits) {
         // as the seeding is laid out (no master files: none are named).
         VirtualBoard built(std::move(board), root);
         SeedPlan plan(built, root + "/no-master-files");
+        set_off_latches(built);
+        check_state_round_trip(text, built);
         return "accepted";
     } catch (const BoardError& error) {
         check_refusal(error);

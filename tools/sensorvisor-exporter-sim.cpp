@@ -8,8 +8,9 @@
 #include "vboard/launcher.h"
 
 int main(int argc, char** argv) {
-    int status = run_launcher(argc, argv,
-                              {"sensorvisor-exporter-sim", "sensorvisor-exporter", exporter_main});
+    int status = run_launcher(
+        argc, argv,
+        {"sensorvisor-exporter-sim", "sensorvisor-exporter", "-- --help", exporter_main});
     std::fflush(nullptr);
     std::exit(status);  // runs the session's clean-up (temporary root)
 }

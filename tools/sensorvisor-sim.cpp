@@ -11,7 +11,7 @@
 int main(int argc, char** argv) {
     install_gui_mode(&kWindowMode);  // the launcher opens the window like the monitor
     int status =
-        run_launcher(argc, argv, {"sensorvisor-sim", "sensorvisor", sensorvisor_main});
+        run_launcher(argc, argv, {"sensorvisor-sim", "sensorvisor", "-h", sensorvisor_main});
     std::fflush(nullptr);
     std::exit(status);  // runs the session's clean-up (temporary root)
 }

@@ -32,7 +32,8 @@ int produce_senvis_ini(const char* product, const char* version) {
     const char* masterPath = choose_master_file(product, version);
     File master(sys().fopen(masterPath, "r"));
     if (!master) {
-        std::fprintf(stderr, "Error: Cannot find the file '%s'. \n", masterPath);
+        std::fprintf(stderr, "Error: Cannot find the file '%s'. \n",
+                     sys().path_in_message(masterPath).c_str());
         return -1;
     }
 

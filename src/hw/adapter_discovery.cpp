@@ -240,7 +240,8 @@ int32_t init_conf() {
 int32_t read_proc_dev_pci() {
     File file(sys().fopen(kPciDevices, "r"));
     if (!file) {
-        std::fprintf(stderr, "Error: cannot open file /proc/bus/pci/devices\n");
+        std::fprintf(stderr, "Error: cannot open file %s\n",
+                     sys().path_in_message(kPciDevices).c_str());
         return -1;
     }
     counter_pci_list = 0;
@@ -318,7 +319,8 @@ int32_t i2cdetect() {
     {
         File file(sys().fopen(kPciDevices, "r"));
         if (!file) {
-            std::fprintf(stderr, "Error: cannot open file /proc/bus/pci/devices\n");
+            std::fprintf(stderr, "Error: cannot open file %s\n",
+                         sys().path_in_message(kPciDevices).c_str());
             return -1;
         }
         lines = count_lines(file.get());

@@ -23,6 +23,9 @@ public:
     int lstat(const char* path, struct stat* out) override { return inner_.lstat(path, out); }
     DIR* opendir(const char* path) override { return inner_.opendir(path); }
     int chmod(const char* path, mode_t mode) override { return inner_.chmod(path, mode); }
+    std::string path_in_message(const char* path) override {
+        return inner_.path_in_message(path);
+    }
 
     int open(const char* path, int flags, mode_t mode = 0) override {
         return inner_.open(path, flags, mode);

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 class Sys {
 public:
@@ -33,6 +34,9 @@ public:
     virtual int lstat(const char* path, struct stat* out) = 0;
     virtual DIR* opendir(const char* path) = 0;
     virtual int chmod(const char* path, mode_t mode) = 0;
+    // How a message names a path it could not use: the path itself, or, on a
+    // backend that maps paths, the path and where it lies there.
+    virtual std::string path_in_message(const char* path) { return path; }
 
     // Descriptors and device nodes.
     // `mode` is used only when `flags` create the file.

@@ -50,6 +50,13 @@ Bmc::Bmc(VirtualBoard& board) : board_(board), spec_(board.board().bmc) {
         for (const I2cDevice& chip : chips)
             on_bus.emplace(chip.address, BusChip{RegisterFile(chip.regs, board.clock()), 0});
     }
+    char name[32];
+    for (auto& [bus, chips] : buses_) {
+        for (auto& [address, chip] : chips) {
+            std::snprintf(name, sizeof name, "bmc:0x%02x:0x%02x", bus, address);
+            board.chip_states().add(name, chip.registers.state_access());
+        }
+    }
 }
 
 int64_t Bmc::latency_ns() const {

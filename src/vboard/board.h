@@ -24,6 +24,9 @@ public:
 struct ClockSpec {
     std::optional<std::string> start;  // "YYYY-MM-DD HH:MM:SS", local time
     bool is_virtual = false;
+    // A virtual clock's waits also take real time (a report loop keeps the
+    // pace of a real machine). No effect on a real-time clock.
+    bool pace = false;
 };
 
 struct LatencySpec {
@@ -50,6 +53,21 @@ struct RegisterValue {
 // Registers by number. Registers a board does not name read 0x00.
 using RegisterMap = std::map<uint8_t, RegisterValue>;
 
+// A write that changes bits of the chip, as the clear bit of an intrusion
+// latch or a write-one-to-clear status register does. When the program writes
+// `reg` (while `bank` is selected, when given) with a 1 in one of `bits` (any
+// write at all, without `bits`), the `clear` bits of each register named
+// there are cleared and the `set` bits set. Bits a latch changes in `reg`
+// itself are status bits: a write to `reg` never stores them.
+struct Latch {
+    uint16_t reg = 0;  // a register; for port storage, a port
+    std::optional<uint8_t> bits;
+    std::optional<uint8_t> bank;
+    std::map<uint16_t, uint8_t> clear;  // register -> bits
+    std::map<uint16_t, uint8_t> set;
+    friend bool operator==(const Latch&, const Latch&) = default;
+};
+
 // A chip with a bank select register: `registers` are seen in every bank,
 // `banks[n]` overrides them while (bank register AND bank_mask) == n. The bank
 // register itself is never banked.
@@ -58,6 +76,7 @@ struct BankedRegisters {
     uint8_t bank_mask = 0x07;  // the bank bits of the chips this system knows
     RegisterMap registers;
     std::map<uint8_t, RegisterMap> banks;
+    std::vector<Latch> latches;  // in board-file order
     friend bool operator==(const BankedRegisters&, const BankedRegisters&) = default;
 };
 
@@ -151,6 +170,7 @@ struct SuperIoDevice {
 // Plain storage from the first port upwards.
 struct PortBytes {
     std::vector<uint8_t> bytes;
+    std::vector<Latch> latches;  // registers are ports; no banks
 };
 
 struct PortDevice {
@@ -219,8 +239,9 @@ struct FaultSettings {
 // ---- The board --------------------------------------------------------------
 
 struct Board {
-    std::string source;  // the file it came from, for messages
-    std::string name;    // default: the file's base name without ".json"
+    std::string source;   // the file it came from, for messages
+    uint64_t digest = 0;  // of the text it came from: what the chips hold belongs to it
+    std::string name;     // default: the file's base name without ".json"
     std::string description;
     uid_t uid = 0;
     ClockSpec clock;

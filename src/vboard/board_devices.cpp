@@ -2,6 +2,7 @@
 // adapters with their chips, and the BMC.
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 
 #include "vboard/board_parts.h"
@@ -23,8 +24,59 @@ std::string numbered_key_path(const Json& object, const std::string& path, uint6
     return path;
 }
 
-// bank_register, bank_mask, registers and banks, shared by port chips and
-// SMBus chips.
+// latches: [{"write": R, "bits": B, "bank": N, "clear": {R: B}, "set": {R: B}}].
+// `why_not(register)` says why the chip cannot latch a register (empty: it
+// can); `banked` is the chip's bank select, for `bank` (none: no banks).
+std::vector<Latch> read_latches(const Json& value, const std::string& path, const NumberKind& kind,
+                                const std::function<std::string(uint64_t)>& why_not,
+                                const BankedRegisters* banked) {
+    std::vector<Latch> latches;
+    auto latched = [&](uint64_t reg, const std::string& at) {
+        if (std::string why = why_not(reg); !why.empty()) bad(at, why);
+        return static_cast<uint16_t>(reg);
+    };
+    for_each_element(value, path, [&](const Json& v, const std::string& p) {
+        ObjectReader r(v, p, {"write", "bits", "bank", "clear", "set"});
+        Latch latch;
+        latch.reg =
+            latched(read_number(r.require("write"), r.path("write"), kind), r.path("write"));
+        if (const Json* bits = r.find("bits")) {
+            latch.bits = static_cast<uint8_t>(read_number(*bits, r.path("bits"), kByte));
+            if (*latch.bits == 0) bad(r.path("bits"), "no bit to watch: omit bits for any write");
+        }
+        if (const Json* bank = r.find("bank")) {
+            if (!banked || !banked->bank_register) bad(r.path("bank"), "needs a bank_register");
+            latch.bank = static_cast<uint8_t>(read_number(*bank, r.path("bank"), kBank));
+            if ((*latch.bank & ~banked->bank_mask) != 0) {
+                bad(r.path("bank"), "bank " + std::to_string(*latch.bank) +
+                                        " cannot be selected through bank_mask " +
+                                        hex_text(banked->bank_mask));
+            }
+        }
+        for (auto [key, targets] : {std::pair{"clear", &latch.clear}, {"set", &latch.set}}) {
+            const Json* changes = r.find(key);
+            if (!changes) continue;
+            for_each_numbered(*changes, r.path(key), kind,
+                              [&](uint64_t reg, const Json& bits, const std::string& at) {
+                                  uint8_t mask = static_cast<uint8_t>(read_number(bits, at, kByte));
+                                  if (mask == 0) bad(at, "no bit to change");
+                                  (*targets)[latched(reg, at)] = mask;
+                              });
+        }
+        if (latch.clear.empty() && latch.set.empty()) bad(p, "missing key \"clear\" or \"set\"");
+        for (const auto& [reg, mask] : latch.clear) {
+            auto both = latch.set.find(reg);
+            if (both != latch.set.end() && (both->second & mask) != 0)
+                bad(r.path("set"), "sets bits that it clears (" + hex_text(both->second & mask) +
+                                       " of " + hex_text(reg) + ")");
+        }
+        latches.push_back(std::move(latch));
+    });
+    return latches;
+}
+
+// bank_register, bank_mask, registers, banks and latches, shared by port
+// chips and SMBus chips.
 BankedRegisters read_banked(const ObjectReader& r) {
     BankedRegisters b;
     if (const Json* reg = r.find("bank_register")) {
@@ -62,6 +114,16 @@ BankedRegisters read_banked(const ObjectReader& r) {
                     });
             });
     }
+    if (const Json* latches = r.find("latches")) {
+        b.latches = read_latches(
+            *latches, r.path("latches"), kByte,
+            [&](uint64_t reg) -> std::string {
+                // Latching the bank select would switch banks under the write.
+                if (reg == b.bank_register) return "the bank register is never latched";
+                return {};
+            },
+            &b);
+    }
     return b;
 }
 
@@ -69,8 +131,9 @@ std::vector<I2cDevice> read_i2c_devices(const Json& value, const std::string& pa
     std::vector<I2cDevice> devices;
     std::map<uint8_t, std::string> seen;
     for_each_element(value, path, [&](const Json& v, const std::string& p) {
-        ObjectReader r(
-            v, p, {"address", "bank_register", "bank_mask", "registers", "banks", "kernel_driver"});
+        ObjectReader r(v, p,
+                       {"address", "bank_register", "bank_mask", "registers", "banks", "latches",
+                        "kernel_driver"});
         I2cDevice device;
         device.address =
             static_cast<uint8_t>(read_number(r.require("address"), r.path("address"), kI2cAddress));
@@ -92,7 +155,8 @@ std::vector<I2cDevice> read_i2c_devices(const Json& value, const std::string& pa
 // ---- ports ----
 
 IndexDataDevice read_index_data(const Json& value, const std::string& path) {
-    ObjectReader r(value, path, {"data", "bank_register", "bank_mask", "registers", "banks"});
+    ObjectReader r(value, path,
+                   {"data", "bank_register", "bank_mask", "registers", "banks", "latches"});
     IndexDataDevice device;
     device.data_port = static_cast<uint16_t>(read_number(r.require("data"), r.path("data"), kPort));
     device.regs = read_banked(r);
@@ -164,8 +228,14 @@ std::map<uint16_t, PortDevice> read_ports(const Json& value, const std::string& 
     std::map<uint16_t, PortDevice> ports;
     PortClaims claims;
     for_each_numbered(value, path, kPort, [&](uint64_t port, const Json& v, const std::string& p) {
-        ObjectReader r(v, p, {"index_data", "superio", "bytes"});
-        if (v.size() != 1) bad(p, "expected exactly one of index_data, superio, bytes");
+        ObjectReader r(v, p, {"index_data", "superio", "bytes", "latches"});
+        // Latches go with storage: the chips keep theirs in their own object.
+        const Json* latches = r.find("latches");
+        if (latches && !r.find("bytes"))
+            bad(r.path("latches"), "go with bytes here; an index_data chip holds its own");
+        if (v.size() != (latches ? 2 : 1)) {
+            bad(p, "expected exactly one of index_data, superio, bytes");
+        }
         PortDevice device;
         device.port = static_cast<uint16_t>(port);
         if (const Json* index_data = r.find("index_data")) {
@@ -179,8 +249,19 @@ std::map<uint16_t, PortDevice> read_ports(const Json& value, const std::string& 
             claims.claim(chip.data_port, 1, key_path(r.path("superio"), "data"));
             device.device = std::move(chip);
         } else {
-            PortBytes storage{read_byte_list(r.require("bytes"), r.path("bytes"), 1)};
+            PortBytes storage{read_byte_list(r.require("bytes"), r.path("bytes"), 1), {}};
             claims.claim(port, storage.bytes.size(), p);
+            if (latches) {
+                const uint64_t end = port + storage.bytes.size();
+                storage.latches = read_latches(
+                    *latches, r.path("latches"), kPort,
+                    [&](uint64_t latched) -> std::string {
+                        if (latched >= port && latched < end) return {};
+                        return "port " + hex_text(latched) + " is not in this storage (" +
+                               hex_text(port) + ".." + hex_text(end - 1) + ")";
+                    },
+                    nullptr);
+            }
             device.device = std::move(storage);
         }
         ports[device.port] = std::move(device);

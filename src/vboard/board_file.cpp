@@ -10,6 +10,7 @@
 
 #include "vboard/board_json.h"
 #include "vboard/board_parts.h"
+#include "vboard/chip_state.h"
 #include "vboard/host_fd.h"
 
 namespace {
@@ -17,7 +18,7 @@ namespace {
 // ---- small parts ----
 
 ClockSpec read_clock(const Json& value, const std::string& path) {
-    ObjectReader r(value, path, {"start", "virtual"});
+    ObjectReader r(value, path, {"start", "virtual", "pace"});
     ClockSpec clock;
     if (const Json* start = r.find("start")) {
         std::string text = read_string(*start, r.path("start"));
@@ -46,6 +47,7 @@ ClockSpec read_clock(const Json& value, const std::string& path) {
     if (const Json* is_virtual = r.find("virtual")) {
         clock.is_virtual = read_bool(*is_virtual, r.path("virtual"));
     }
+    if (const Json* pace = r.find("pace")) clock.pace = read_bool(*pace, r.path("pace"));
     return clock;
 }
 
@@ -194,7 +196,9 @@ Board parse_board(const std::string& json_text, const std::string& source,
                   const BoardLimits& limits) {
     Json root = parse_board_json(json_text, source, limits);
     try {
-        return read_board(root, source);
+        Board board = read_board(root, source);
+        board.digest = fnv1a64(json_text);
+        return board;
     } catch (const BadValue& e) {
         throw refusal(source, e);
     }

@@ -39,7 +39,10 @@ bool parse_local_time(const std::string& text, time_t* out) {
 }
 
 VirtualClock::VirtualClock(const ClockSpec& model, const std::string& source)
-    : virtual_(model.is_virtual), base_(::time(nullptr)), real_origin_ns_(monotonic_ns()) {
+    : virtual_(model.is_virtual),
+      pace_(model.pace),
+      base_(::time(nullptr)),
+      real_origin_ns_(monotonic_ns()) {
     if (model.start && !parse_local_time(*model.start, &base_))
         throw BoardError(source + ": clock.start: expected \"YYYY-MM-DD HH:MM:SS\", got \"" +
                          *model.start + "\"");
@@ -57,8 +60,12 @@ void VirtualClock::sleep_ns(int64_t ns) {
     if (ns <= 0) return;
     if (virtual_) {
         virtual_elapsed_ns_ += ns;
-        return;
+        if (!pace_) return;
     }
+    wait_real(ns);
+}
+
+void VirtualClock::wait_real(int64_t ns) {
     // The kernel wakes a sleeper late: the timer slack (50 us by default) and
     // the scheduler add 50-150 us, more than a port access or an SMBus byte
     // lasts, and a wait made of such sleeps would charge the program for the

@@ -31,6 +31,21 @@ PciConfigMechanism::PciConfigMechanism(const std::vector<PciFunction>& functions
         space[0] = f.id;
         for (const auto& [offset, dword] : f.config) space[offset / 4] = dword;
     }
+    initial_ = functions_;
+}
+
+void PciConfigMechanism::save_state(uint32_t function, std::vector<HeldValue>& out) const {
+    const ConfigSpace& now = functions_.at(function);
+    const ConfigSpace& initial = initial_.at(function);
+    for (size_t dword = 1; dword < now.size(); ++dword)
+        if (now[dword] != initial[dword]) out.push_back({"*", uint32_t(dword * 4), now[dword]});
+}
+
+// Offset 0, the IDs, is read-only; offsets are those of whole dwords.
+bool PciConfigMechanism::restore_state(uint32_t function, const HeldValue& held, bool apply) {
+    if (held.place != "*" || held.reg == 0 || held.reg % 4 != 0 || held.reg > 0xFC) return false;
+    if (apply) functions_.at(function)[held.reg / 4] = held.value;
+    return true;
 }
 
 bool PciConfigMechanism::claims(uint16_t port) const {

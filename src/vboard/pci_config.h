@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "vboard/board.h"
+#include "vboard/chip_state.h"
 #include "vboard/device.h"
 
 // The host bridge's configuration mechanism #1. Only a dword access to 0xCF8
@@ -29,6 +30,12 @@ public:
     uint32_t inl(uint16_t port) override;
     void outl(uint16_t port, uint32_t value) override;
 
+    // What one function (bus << 8 | device << 3 | function) holds beyond the
+    // board file: the dwords written since (chip_state.h; the register is
+    // the dword's offset).
+    void save_state(uint32_t function, std::vector<HeldValue>& out) const;
+    bool restore_state(uint32_t function, const HeldValue& held, bool apply);
+
 private:
     using ConfigSpace = std::array<uint32_t, 64>;  // 256 bytes as dwords
     // The function CONFIG_ADDRESS selects, or nullptr (disabled or absent).
@@ -38,6 +45,7 @@ private:
 
     uint32_t address_ = 0;
     std::map<uint32_t, ConfigSpace> functions_;  // by bus << 8 | devfn
+    std::map<uint32_t, ConfigSpace> initial_;    // as the board file has them
 };
 
 // /proc/bus/pci/devices as the kernel prints it for these functions, in bus

@@ -1,7 +1,9 @@
 #include "vboard/port_devices.h"
 
+#include <cstdio>
 #include <memory>
 
+#include "vboard/latches.h"
 #include "vboard/pci_config.h"
 #include "vboard/virtual_board.h"
 
@@ -81,6 +83,34 @@ SuperIoConfigSpace::SuperIoConfigSpace(uint16_t index_port, const SuperIoDevice&
     auto ldn = model.registers.find(kLogicalDeviceSelect);
     if (ldn != model.registers.end() && ldn->second.kind == RegisterValue::Kind::fixed)
         logical_device_ = ldn->second.values.front();
+    initial_logical_device_ = logical_device_;
+}
+
+void SuperIoConfigSpace::save_state(std::vector<HeldValue>& out) const {
+    if (logical_device_ != initial_logical_device_)
+        out.push_back({"*", kLogicalDeviceSelect, logical_device_});
+    global_.save(out);
+    for (const auto& [ldn, registers] : devices_) {
+        std::vector<HeldValue> held;
+        registers.save(held);
+        for (HeldValue& value : held) {
+            value.place = place_name(ldn, "device");
+            out.push_back(value);
+        }
+    }
+}
+
+bool SuperIoConfigSpace::restore_state(const HeldValue& held, bool apply) {
+    if (held.value > 0xFF) return false;
+    if (held.place == "*" && held.reg == kLogicalDeviceSelect) {
+        if (apply) logical_device_ = uint8_t(held.value);
+        return true;
+    }
+    if (held.place == "*") return held.reg < kFirstDeviceRegister && global_.restore(held, apply);
+    std::optional<int> ldn = place_number(held.place, "device");
+    if (!ldn || *ldn < 0 || held.reg < kFirstDeviceRegister || held.reg > 0xFF) return false;
+    // A logical device's registers are all shared ones (it has no banks).
+    return !apply || device_registers(uint8_t(*ldn)).restore({"*", held.reg, held.value}, true);
 }
 
 bool SuperIoConfigSpace::claims(uint16_t port) const {
@@ -150,8 +180,11 @@ void SuperIoConfigSpace::write_register(uint8_t reg, uint8_t value) {
 
 // ---- plain storage ------------------------------------------------------------------
 
-PortStorage::PortStorage(uint16_t first_port, std::vector<uint8_t> bytes)
-    : first_port_(first_port), bytes_(std::move(bytes)) {}
+PortStorage::PortStorage(uint16_t first_port, const PortBytes& model)
+    : first_port_(first_port),
+      initial_(model.bytes),
+      bytes_(model.bytes),
+      latches_(model.latches) {}
 
 bool PortStorage::claims(uint16_t port) const {
     return port >= first_port_ && size_t(port - first_port_) < bytes_.size();
@@ -163,7 +196,22 @@ uint8_t PortStorage::inb(uint16_t port) {
 }
 
 void PortStorage::outb(uint16_t port, uint8_t value) {
-    if (claims(port)) bytes_[port - first_port_] = value;
+    if (!claims(port)) return;
+    write_through_latches(
+        latches_, port, value, std::nullopt, [this](uint16_t p) { return bytes_[p - first_port_]; },
+        [this](uint16_t p, uint8_t v) { bytes_[p - first_port_] = v; });
+}
+
+void PortStorage::save_state(std::vector<HeldValue>& out) const {
+    for (size_t i = 0; i < bytes_.size(); ++i)
+        if (bytes_[i] != initial_[i]) out.push_back({"*", uint32_t(first_port_ + i), bytes_[i]});
+}
+
+bool PortStorage::restore_state(const HeldValue& held, bool apply) {
+    if (held.place != "*" || held.reg > 0xFFFF || !claims(uint16_t(held.reg)) || held.value > 0xFF)
+        return false;
+    if (apply) bytes_[held.reg - first_port_] = uint8_t(held.value);
+    return true;
 }
 
 // ---- attaching ------------------------------------------------------------------------
@@ -176,7 +224,21 @@ std::unique_ptr<PortSpaceDevice> make_port_device(const PortDevice& model,
         return std::make_unique<IndexDataChip>(model.port, *chip, clock);
     if (const auto* superio = std::get_if<SuperIoDevice>(&model.device))
         return std::make_unique<SuperIoConfigSpace>(model.port, *superio, clock);
-    return std::make_unique<PortStorage>(model.port, std::get<PortBytes>(model.device).bytes);
+    return std::make_unique<PortStorage>(model.port, std::get<PortBytes>(model.device));
+}
+
+// How the board reaches what a port device holds (chip_state.h).
+template <class Device>
+ChipStateAccess state_of(Device* device) {
+    return {
+        [device](std::vector<HeldValue>& out) { device->save_state(out); },
+        [device](const HeldValue& held, bool apply) { return device->restore_state(held, apply); }};
+}
+
+ChipStateAccess state_access(PortSpaceDevice* device) {
+    if (auto* chip = dynamic_cast<IndexDataChip*>(device)) return state_of(chip);
+    if (auto* superio = dynamic_cast<SuperIoConfigSpace*>(device)) return state_of(superio);
+    return state_of(static_cast<PortStorage*>(device));
 }
 
 bool is_banked_chip(const PortDevice& model) {
@@ -192,12 +254,28 @@ bool is_banked_chip(const PortDevice& model) {
 // IndexDataChip. The PCI configuration mechanism is part of every PC.
 void attach_port_devices(VirtualBoard& board) {
     const Board& model = board.board();
+    char name[32];
     for (bool banked : {true, false}) {
-        for (const auto& [port, device] : model.ports)
-            if (is_banked_chip(device) == banked)
-                board.add_port_device(make_port_device(device, board.clock()));
+        for (const auto& [port, device] : model.ports) {
+            if (is_banked_chip(device) != banked) continue;
+            std::unique_ptr<PortSpaceDevice> made = make_port_device(device, board.clock());
+            std::snprintf(name, sizeof name, "port:0x%02x", port);
+            board.chip_states().add(name, state_access(made.get()));
+            board.add_port_device(std::move(made));
+        }
     }
-    board.add_port_device(std::make_unique<PciConfigMechanism>(model.pci));
+    auto pci = std::make_unique<PciConfigMechanism>(model.pci);
+    for (const PciFunction& f : model.pci) {
+        std::snprintf(name, sizeof name, "pci:%02x:%02x.%x", f.bus, f.device, f.function);
+        const uint32_t key = uint32_t(f.bus) << 8 | uint32_t(f.device) << 3 | f.function;
+        PciConfigMechanism* space = pci.get();
+        board.chip_states().add(
+            name, {[space, key](std::vector<HeldValue>& out) { space->save_state(key, out); },
+                   [space, key](const HeldValue& held, bool apply) {
+                       return space->restore_state(key, held, apply);
+                   }});
+    }
+    board.add_port_device(std::move(pci));
     if (!model.pci.empty())
         board.add_seed_file("/proc/bus/pci/devices", proc_bus_pci_devices(model.pci));
 }

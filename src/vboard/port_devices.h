@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "vboard/board.h"
+#include "vboard/chip_state.h"
 #include "vboard/device.h"
 #include "vboard/register_file.h"
 
@@ -42,6 +43,11 @@ public:
     void write_in_bank(uint8_t bank, uint8_t reg, uint8_t value);
 
     RegisterFile& registers() { return registers_; }
+    // What the chip holds beyond the board file (chip_state.h).
+    void save_state(std::vector<HeldValue>& out) const { registers_.save(out); }
+    bool restore_state(const HeldValue& held, bool apply) {
+        return registers_.restore(held, apply);
+    }
 
 private:
     // Selects `bank` and returns the bank register value to restore.
@@ -71,6 +77,12 @@ public:
     bool unlocked() const { return unlocked_; }
     uint8_t logical_device() const { return logical_device_; }
 
+    // What the chip holds beyond the board file (chip_state.h): global
+    // registers at "*" (0x07, the logical device selected, among them), a
+    // logical device's at "device:N".
+    void save_state(std::vector<HeldValue>& out) const;
+    bool restore_state(const HeldValue& held, bool apply);
+
 private:
     void write_index(uint8_t value);
     std::optional<uint8_t> read_register(uint8_t reg);
@@ -79,6 +91,7 @@ private:
 
     uint16_t index_port_;
     uint16_t data_port_;
+    uint8_t initial_logical_device_ = 0;
     std::vector<uint8_t> entry_;
     std::optional<uint8_t> exit_;
     const VirtualClock& clock_;
@@ -92,16 +105,24 @@ private:
 };
 
 // Plain read/write storage from the first port upwards; a dword access takes
-// four consecutive bytes, little-endian (the PortSpaceDevice default).
+// four consecutive bytes, little-endian (the PortSpaceDevice default). A
+// latch (a write-one-to-clear status byte) makes a write change other bits.
 class PortStorage final : public PortSpaceDevice {
 public:
-    PortStorage(uint16_t first_port, std::vector<uint8_t> bytes);
+    PortStorage(uint16_t first_port, const PortBytes& model);
 
     bool claims(uint16_t port) const override;
     uint8_t inb(uint16_t port) override;
     void outb(uint16_t port, uint8_t value) override;
 
+    // The bytes that differ from the board file's (chip_state.h; the
+    // register is the port).
+    void save_state(std::vector<HeldValue>& out) const;
+    bool restore_state(const HeldValue& held, bool apply);
+
 private:
     uint16_t first_port_;
+    std::vector<uint8_t> initial_;
     std::vector<uint8_t> bytes_;
+    std::vector<Latch> latches_;
 };

@@ -1,5 +1,7 @@
 #include "vboard/register_file.h"
 
+#include "vboard/latches.h"
+
 namespace {
 constexpr int kShared = -1;  // key of registers seen in every bank
 }
@@ -11,10 +13,11 @@ RegisterFile::RegisterFile(const BankedRegisters& model, const VirtualClock& clo
         if (initial != spec_.registers.end() && !initial->second.values.empty())
             bank_register_value_ = initial->second.values.front();
     }
+    initial_bank_register_value_ = bank_register_value_;
 }
 
 RegisterFile::RegisterFile(const RegisterMap& registers, const VirtualClock& clock)
-    : RegisterFile(BankedRegisters{std::nullopt, 0, registers, {}}, clock) {}
+    : RegisterFile(BankedRegisters{std::nullopt, 0, registers, {}, {}}, clock) {}
 
 uint8_t RegisterFile::bank() const {
     return spec_.bank_register ? uint8_t(bank_register_value_ & spec_.bank_mask) : 0;
@@ -57,5 +60,57 @@ void RegisterFile::write(uint8_t reg, uint8_t value) {
         bank_register_value_ = value;
         return;
     }
+    if (spec_.latches.empty()) return store(reg, value);
+    std::optional<uint8_t> bank;
+    if (spec_.bank_register) bank = this->bank();
+    write_through_latches(
+        spec_.latches, reg, value, bank, [this](uint16_t r) { return peek(uint8_t(r)); },
+        [this](uint16_t r, uint8_t v) { store(uint8_t(r), v); });
+}
+
+void RegisterFile::store(uint8_t reg, uint8_t value) {
     written_[{is_banked(reg) ? int(bank()) : kShared, reg}] = value;
+}
+
+uint8_t RegisterFile::peek(uint8_t reg) const {
+    int where = is_banked(reg) ? bank() : kShared;
+    auto written = written_.find({where, reg});
+    if (written != written_.end()) return written->second;
+    const RegisterMap& map = where == kShared ? spec_.registers : spec_.banks.at(bank());
+    auto entry = map.find(reg);
+    if (entry == map.end()) return 0x00;
+    auto reads = reads_.find({where, reg});
+    size_t count = reads == reads_.end() ? 0 : reads->second;  // a copy: the sequence stays
+    return value_of(entry->second, &count).value_or(0x00);
+}
+
+void RegisterFile::save(std::vector<HeldValue>& out) const {
+    if (spec_.bank_register && bank_register_value_ != initial_bank_register_value_)
+        out.push_back({"*", *spec_.bank_register, bank_register_value_});
+    for (const auto& [where, value] : written_)
+        out.push_back({place_name(where.first), where.second, value});
+}
+
+// A register a bank overrides is held for that bank, any other for every
+// bank, as write() keeps them.
+bool RegisterFile::restore(const HeldValue& held, bool apply) {
+    std::optional<int> where = place_number(held.place);
+    if (!where || held.reg > 0xFF || held.value > 0xFF) return false;
+    const auto reg = uint8_t(held.reg), value = uint8_t(held.value);
+    if (spec_.bank_register && reg == *spec_.bank_register) {
+        if (*where != -1) return false;
+        if (apply) bank_register_value_ = value;
+        return true;
+    }
+    if (*where != -1) {
+        auto bank = spec_.banks.find(uint8_t(*where));
+        if (bank == spec_.banks.end() || bank->second.count(reg) == 0) return false;
+    }
+    if (apply) written_[{*where, reg}] = value;
+    return true;
+}
+
+ChipStateAccess RegisterFile::state_access() {
+    return {[this](std::vector<HeldValue>& out) { save(out); },
+            [this](const HeldValue& held, bool apply) { return restore(held, apply); }};
 }

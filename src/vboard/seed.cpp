@@ -279,6 +279,11 @@ void write_tree(const std::string& staging, const SeedNode& root, const std::str
 
 void seed_root(const SeedPlan& plan, const std::string& root) {
     fs::path target(root);
+    // An empty directory named as the root is replaced whole by the seeded
+    // one, which takes its mode; rename(2) replaces only an empty directory,
+    // so one that filled up meanwhile stops the run as a new name does.
+    struct stat existing {};
+    const bool replace = ::lstat(root.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode);
     std::string staging =
         (target.parent_path() / ("." + target.filename().string() + ".seeding-XXXXXX")).string();
     if (!::mkdtemp(staging.data())) seed_failed(root, "/", std::strerror(errno));
@@ -287,10 +292,11 @@ void seed_root(const SeedPlan& plan, const std::string& root) {
         // directory made here would get.
         mode_t mask = ::umask(0);
         ::umask(mask);
-        if (::chmod(staging.c_str(), 0777 & ~mask) != 0)
-            seed_failed(root, "/", std::strerror(errno));
+        mode_t mode = replace ? existing.st_mode & 07777 : 0777 & ~mask;
+        if (::chmod(staging.c_str(), mode) != 0) seed_failed(root, "/", std::strerror(errno));
         write_tree(staging, plan.root(), root);
-        if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, root.c_str(), RENAME_NOREPLACE) != 0)
+        if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, root.c_str(),
+                        replace ? 0 : RENAME_NOREPLACE) != 0)
             seed_failed(root, "/", std::strerror(errno));
     } catch (...) {
         std::error_code ignored;

@@ -66,6 +66,7 @@ private:
     SeedNode root_;
 };
 
-// Creates `root`, which must not exist (its parent must), holding `plan`.
-// Throws std::runtime_error with a one-line message; nothing is left then.
+// Creates `root` holding `plan`. Its parent must exist; `root` itself must
+// not, or be an empty directory, which is replaced (its mode kept). Throws
+// std::runtime_error with a one-line message; nothing is left then.
 void seed_root(const SeedPlan& plan, const std::string& root);

@@ -1,6 +1,7 @@
 #include "vboard/smbus_bus.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <optional>
 
 #include "vboard/virtual_board.h"
@@ -27,6 +28,11 @@ SmbusBus::SmbusBus(VirtualBoard& board, const SmbusAdapter& adapter)
     for (const I2cDevice& device : adapter.devices)
         chips_.push_back(
             {device.address, device.kernel_driver, RegisterFile(device.regs, board.clock())});
+    char name[32];
+    for (Chip& chip : chips_) {  // all made: the registers stay where they are
+        std::snprintf(name, sizeof name, "i2c:%u:0x%02x", number_, chip.address);
+        board.chip_states().add(name, chip.regs.state_access());
+    }
 }
 
 bool SmbusBus::driver_holds(uint16_t address) const {

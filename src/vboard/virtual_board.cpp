@@ -27,7 +27,8 @@ VirtualBoard::VirtualBoard(Board board, const std::string& root)
     : board_(std::move(board)),
       paths_(root),
       clock_(board_.clock, board_.source),
-      faults_(board_.faults) {
+      faults_(board_.faults),
+      chip_states_(board_.digest) {
     attach_board_devices(*this);
 }
 
@@ -65,6 +66,7 @@ time_t VirtualBoard::time(time_t* out) {
 
 unsigned VirtualBoard::sleep(unsigned seconds) {
     trace_.linef("sleep %u", seconds);
+    if (pause_hook_) pause_hook_();
     clock_.sleep_ns(int64_t(seconds) * 1000000000);
     return 0;
 }
@@ -145,6 +147,18 @@ int VirtualBoard::chmod(const char* path, mode_t mode) {
     }
     auto host = paths_.resolve(path);
     return host ? ::chmod(host->c_str(), mode) : -1;
+}
+
+// Where the path leads inside the root, links followed as the call that
+// failed followed them; a path the walk refuses (a loop of links) is shown
+// by its letters.
+std::string VirtualBoard::path_in_message(const char* path) {
+    if (!name_host_paths_) return path;
+    int saved = errno;  // the message may go on to print strerror(errno)
+    auto host = paths_.resolve(path);
+    errno = saved;
+    return std::string(path) + " (in " +
+           host.value_or(paths_.root() + SandboxPaths::normalise(path)) + ")";
 }
 
 // ---- descriptors and device nodes --------------------------------------------

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <bitset>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -16,6 +17,7 @@
 
 #include "sys/sys.h"
 #include "vboard/board.h"
+#include "vboard/chip_state.h"
 #include "vboard/clock.h"
 #include "vboard/device.h"
 #include "vboard/file_faults.h"
@@ -68,6 +70,18 @@ public:
     }
     // All the bus time spent so far (the program's sleeps are not bus time).
     int64_t charged_bus_ns() const { return charged_bus_ns_; }
+    // Whether the program's messages about a path it could not use name the
+    // host path too: "/etc/AllSenvis.ini (in <root>/etc/AllSenvis.ini)". The
+    // launcher turns it on, for a person reading the messages; tests of the
+    // program's own texts leave it off.
+    void name_host_paths(bool on) { name_host_paths_ = on; }
+    // What the chips hold beyond the board file; each chip with state adds
+    // itself as it is attached.
+    ChipStates& chip_states() { return chip_states_; }
+    // Called whenever the program pauses (sleep), before the wait: the
+    // launcher keeps the chips' state there, so that an interrupt during the
+    // pause between two reports loses nothing.
+    void on_pause(std::function<void()> hook) { pause_hook_ = std::move(hook); }
 
     // Sys
     uid_t getuid() override;
@@ -82,6 +96,7 @@ public:
     int lstat(const char* path, struct stat* out) override;
     DIR* opendir(const char* path) override;
     int chmod(const char* path, mode_t mode) override;
+    std::string path_in_message(const char* path) override;
 
     int open(const char* path, int flags, mode_t mode = 0) override;
     int close(int fd) override;
@@ -137,6 +152,9 @@ private:
     Trace trace_;
     FileFaults faults_;
     int64_t charged_bus_ns_ = 0;
+    bool name_host_paths_ = false;
+    ChipStates chip_states_;
+    std::function<void()> pause_hook_;
 
     std::vector<std::unique_ptr<PortSpaceDevice>> port_devices_;
     int io_privilege_level_ = 0;

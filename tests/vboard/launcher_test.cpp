@@ -1,8 +1,16 @@
-// The launcher end to end: refusing bad board files, seeding a new root,
-// reusing an existing one, and leaving nothing behind outside the root.
+// The launcher end to end: its options, refusing bad board files, seeding a
+// new or empty root, reusing an existing one, signals, the pace of a report
+// loop, and leaving nothing behind outside the root.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
+#include <regex>
+#include <sstream>
 
 #include "support/sandbox.h"
 #include "support/sim_run.h"
@@ -11,6 +19,157 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+const std::string kBasic = std::string(SV_TESTS_DIR) + "/e2e/boards/basic.json";
+const std::string kLegacy = std::string(SV_SOURCE_BOARDS_DIR) + "/legacy.json";
+// A line of legacy.json's report (tests/e2e/cases/report-legacy).
+const std::string kLegacyFan =
+    "CPU1 Fan                                   1607       3154           ";
+
+int count_lines(const std::string& file, const std::string& line) {
+    std::istringstream in(fs::exists(file) ? read_whole_file(file) : "");
+    int count = 0;
+    for (std::string seen; std::getline(in, seen);) count += seen == line;
+    return count;
+}
+
+// Waits (up to 20 s) until `file` holds `count` lines that read `line`.
+bool wait_for_lines(const std::string& file, const std::string& line, int count) {
+    for (int tries = 0; tries < 2000; ++tries) {
+        if (count_lines(file, line) >= count) return true;
+        usleep(10000);
+    }
+    return false;
+}
+
+// The launcher's own options, with getopt_long: each value also after "=",
+// a word with "--" that is none of them refused in one line before anything
+// is made (an exporter option without "--" before it among them), --help on
+// standard output. The words from the first one without "--" are the
+// program's.
+TEST(Launcher, OptionsHelpAndRefusals) {
+    TempDir tmp;  // TMPDIR: a run that got as far as making a root leaves it here
+    const struct {
+        const char* program;
+        std::vector<std::string> words;
+        int status;
+        std::string out_has;  // a line of standard output ("" for none at all)
+        std::string err;
+    } cases[] = {
+        {SV_SIM_PATH,
+         {"--help", "--bord"},
+         0,
+         "  --board=FILE    the board file (default: the bundled demo board)",
+         ""},
+        {SV_SIM_PATH, {"--board=" + kLegacy, "-t"}, 0, kLegacyFan, ""},
+        {SV_SIM_PATH, {"--bo", kLegacy, "--", "-t"}, 0, kLegacyFan, ""},
+        {SV_SIM_PATH,
+         {"--bord", kBasic, "-t"},
+         2,
+         "",
+         "sensorvisor-sim: unknown option --bord (sensorvisor's own options go after --); see "
+         "sensorvisor-sim --help\n"},
+        {SV_SIM_PATH,
+         {"--r", "x"},
+         2,
+         "",
+         "sensorvisor-sim: --r is ambiguous: --root or --record; see sensorvisor-sim --help\n"},
+        {SV_SIM_PATH,
+         {"--keep-serials=yes"},
+         2,
+         "",
+         "sensorvisor-sim: --keep-serials takes no value; see sensorvisor-sim --help\n"},
+        {SV_SIM_PATH, {"--trace="}, 2, "", "sensorvisor-sim: --trace needs a value\n"},
+        {SV_EXPORTER_SIM_PATH,
+         {"--help"},
+         0,
+         "first word that is not an option below (sensorvisor-exporter-sim -- --help lists them).",
+         ""},
+        {SV_EXPORTER_SIM_PATH,
+         {"--board", kBasic, "--check"},
+         2,
+         "",
+         "sensorvisor-exporter-sim: unknown option --check (sensorvisor-exporter's own options "
+         "go after --); see sensorvisor-exporter-sim --help\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.words));
+        SimResult result = run_program(c.program, c.words, {"TMPDIR=" + tmp.path()});
+        EXPECT_EQ(c.status, result.status);
+        EXPECT_EQ(c.err, result.err);
+        if (c.out_has.empty())
+            EXPECT_EQ("", result.out);
+        else
+            EXPECT_NE(std::string::npos, result.out.find("\n" + c.out_has + "\n")) << result.out;
+        EXPECT_TRUE(fs::is_empty(tmp.path()));
+    }
+}
+
+// A directory made for the launcher by hand is seeded as a new root, keeping
+// its mode; one that holds anything is used as it stands.
+TEST(Launcher, AnEmptyRootIsSeeded) {
+    TempDir dir;
+    const std::string root = dir.path() + "/root";
+    fs::create_directory(root);
+    ::chmod(root.c_str(), 0750);
+    SimResult seeded = run_sim({"--board", kBasic, "--root", root, "-t"});
+    EXPECT_EQ(0, seeded.status) << seeded.err;
+    EXPECT_TRUE(fs::exists(root + "/etc/AllSenvis.ini"));
+    EXPECT_EQ(fs::perms(0750), fs::status(root).permissions() & fs::perms::mask);
+    EXPECT_EQ(1, std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()));
+
+    const std::string kept = dir.path() + "/kept";
+    fs::create_directory(kept);
+    write_whole_file(kept + "/note", "");
+    SimResult used = run_sim({"--board", kBasic, "--root", kept, "-t"});
+    EXPECT_EQ(255, used.status) << "no configuration there";
+    EXPECT_FALSE(fs::exists(kept + "/etc"));
+}
+
+// An interrupt or a termination request in the pause between two reports:
+// the temporary root goes, and the launcher ends by that signal.
+TEST(Launcher, SignalsRemoveTheTemporaryRootAndEndTheRunByThemselves) {
+    for (int signo : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(strsignal(signo));
+        TempDir tmp, dir;
+        const std::string trace = dir.path() + "/trace";
+        ChildProcess run(SV_SIM_PATH, {"--board", kLegacy, "--trace", trace, "--", "-t", "-i", "5"},
+                         {"TMPDIR=" + tmp.path()}, 60);
+        ASSERT_TRUE(wait_for_lines(trace, "sleep 5", 1));
+        EXPECT_FALSE(fs::is_empty(tmp.path()));
+        kill(run.pid(), signo);
+        SimResult result = run.finish();
+        EXPECT_EQ(128 + signo, result.status);
+        EXPECT_EQ("", result.err);
+        EXPECT_TRUE(fs::is_empty(tmp.path()));
+    }
+}
+
+// A bundled board with a virtual clock paces -t -i 1 as a real machine does:
+// a report a second, while the clock it shows steps a second a report from
+// the board's start time.
+TEST(Launcher, AReportLoopOnABundledVirtualBoardKeepsItsPace) {
+    TempDir dir;
+    const std::string trace = dir.path() + "/trace";
+    ChildProcess run(SV_SIM_PATH, {"--board", kLegacy, "--trace", trace, "--", "-t", "-i", "1"}, {},
+                     60);
+    ASSERT_TRUE(wait_for_lines(trace, "sleep 1", 1));
+    const auto first = std::chrono::steady_clock::now();
+    ASSERT_TRUE(wait_for_lines(trace, "sleep 1", 3));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - first).count();
+    kill(run.pid(), SIGINT);
+    SimResult result = run.finish();
+    EXPECT_GE(seconds, 1.9);
+    EXPECT_LT(seconds, 3.5);
+    std::smatch times;
+    const std::string out = result.out;
+    EXPECT_TRUE(
+        std::regex_search(out, times,
+                          std::regex("- Fri Dec  4 23:13:59 2026\n(.*\n)*.*- Fri Dec  4 "
+                                     "23:14:00 2026\n(.*\n)*.*- Fri Dec  4 23:14:01 2026\n")))
+        << out;
+}
 
 TEST(Launcher, BadBoardFileIsRefusedWithOneLineNamingFilePathAndReason) {
     TempDir dir;

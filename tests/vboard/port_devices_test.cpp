@@ -175,4 +175,49 @@ TEST(PortDevices, StorageCombinesBytesLittleEndian) {
     EXPECT_EQ(0xFF, sys().inb(0x506));
 }
 
+// ---- latches ---------------------------------------------------------------------
+
+// An intrusion latch that a clear bit elsewhere lets go (only in bank 0, and
+// only for a write with that bit), a write that sets a bit whatever it
+// writes, and a write-one-to-clear status bit beside plain storage bits.
+TEST(PortDevices, LatchesChangeTheBitsTheyNameOnTheWritesTheyWatch) {
+    Sandbox sb(R"({"clock": {"virtual": true}, "ports": {
+      "0x295": {"index_data": {"data": "0x296", "bank_register": "0x4E",
+                "registers": {"0x4E": "0x80", "0x42": "0x10", "0x44": {"values": [2, 3], "every": 5}},
+                "banks": {"1": {"0x46": "0x00"}},
+                "latches": [{"write": "0x46", "bank": 0, "bits": "0x80", "clear": {"0x42": "0x10"}},
+                            {"write": "0x47", "set": {"0x42": "0x01", "0x44": "0x80"}}]}},
+      "0xA00": {"bytes": "00 11", "latches": [{"write": "0xA01", "bits": 1, "clear": {"0xA01": 1}}]}}})");
+    sys().iopl(3);
+    const struct {
+        const char* what;
+        uint16_t port;  // 0x295 writes a register of the chip (bank 0 unless `bank`)
+        uint8_t reg;
+        uint8_t value;
+        uint8_t bank;
+        std::vector<std::pair<uint16_t, uint8_t>> reads;  // register or port, value
+    } steps[] = {
+        {"the clear bit left 0: latched", 0x295, 0x46, 0x00, 0, {{0x42, 0x10}, {0x46, 0x00}}},
+        {"bank 1's 0x46 is another register", 0x295, 0x46, 0x80, 1, {{0x42, 0x10}}},
+        {"the pulse lets go; 0x46 keeps it", 0x295, 0x46, 0x80, 0, {{0x42, 0x00}, {0x46, 0x80}}},
+        {"any write sets; a sequence stops", 0x295, 0x47, 0x00, 0, {{0x42, 0x01}, {0x44, 0x83}}},
+        {"status bit 0 is not written", 0xA01, 0, 0x10, 0, {{0xA01, 0x11}}},
+        {"a 1 there clears it", 0xA01, 0, 0x21, 0, {{0xA01, 0x20}}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (step.port == 0x295) {
+            write_register(0x4E, uint8_t(0x80 | step.bank));
+            write_register(step.reg, step.value);
+            write_register(0x4E, 0x80);
+        } else {
+            sys().outb(step.value, step.port);
+        }
+        sys().sleep(5);  // the sequence would have moved on
+        for (const auto& [where, value] : step.reads)
+            EXPECT_EQ(value, where >= 0x100 ? sys().inb(where) : read_register(uint8_t(where)))
+                << std::hex << where;
+    }
+}
+
 }  // namespace
