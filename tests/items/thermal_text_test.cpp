@@ -9,13 +9,8 @@
 #include <vector>
 
 #include "common/fixed_text.h"
-#include "hw/adapter_discovery.h"
-#include "hw/bmc_commands.h"
-#include "hw/ipmi_imb.h"
-#include "hw/ipmi_openipmi.h"
-#include "hw/port_io.h"
-#include "hw/smbus.h"
 #include "items/thermal_text.h"
+#include "support/items_boards.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -23,22 +18,7 @@ namespace {
 using testing::ElementsAre;
 using testing::ElementsAreArray;
 using testing::StartsWith;
-
-// Module state of the layers below, reset with each new board.
-void reset_all() {
-    reset_port_io_state();
-    reset_smbus_state();
-    reset_adapter_discovery_state();
-    reset_ipmi_imb_state();
-    reset_ipmi_openipmi_state();
-    reset_bmc_commands_state();
-}
-
-class ThermalText : public testing::Test {
-protected:
-    void SetUp() override { reset_all(); }
-    void TearDown() override { reset_all(); }
-};
+using ThermalText = EngineTest;
 
 std::string hex(uint32_t v) {
     char buf[8];
@@ -89,6 +69,12 @@ std::vector<std::string> isa_reads(const std::vector<std::string>& t) {
     return reads;
 }
 
+using Lines = std::vector<std::string>;
+Lines operator+(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 // getThermalText's status and word ("keep" where it wrote none).
 std::pair<int32_t, std::string> word(const SystemRecord& system, const ItemRecord& item) {
     char text[10] = "keep";
@@ -134,14 +120,11 @@ TEST_F(ThermalText, SupportAndRefusalWithoutHardware) {
         item.category = CAT_VOLTAGE;
         EXPECT_EQ(0, supportThermalText(&system, &item));
     }
-    // No word for a fan, an unknown chip, or a name without a CPU number.
-    char text[10] = "keep";
+    // No word for a fan or a name without a CPU number.
     ItemRecord fan = temp_item("CPU1 Fan", 25, BUS_ISA, 0, 0x2B);
     fan.category = CAT_FAN;
-    ItemRecord other = temp_item("CPU1 Temp", 18, BUS_ISA, 0, 0x2B);
-    ItemRecord noCpu = temp_item("System Temp", 19, BUS_ISA, 0, 0x50);
-    for (ItemRecord* it : {&fan, &other, &noCpu}) EXPECT_EQ(-1, getThermalText(&system, it, text));
-    EXPECT_STREQ("keep", text);
+    EXPECT_EQ(Word(-1, "keep"), word(system, fan));
+    EXPECT_EQ(Word(-1, "keep"), word(system, temp_item("System Temp", 19, BUS_ISA, 0, 0x50)));
     // Off when neither the core-temperature chip nor the guide is set.
     system.coreTempChipCode = 0;
     ItemRecord item = temp_item("CPU1 Temp", 25, BUS_ISA, 0, 0x2B);
@@ -214,42 +197,41 @@ TEST_F(ThermalText, W83627DHGReadsTheCpusBank) {
     }
 }
 
-// The BIOS's mark (100) in Super I/O device 0x0C and a ref that is not 0xFF.
+// The BIOS's mark (100) in Super I/O device 0x0C (register 0xE1 for CPU 1,
+// 0xE2 for CPU 2) and a ref that is not 0xFF; only register 0x50 has a word.
 TEST_F(ThermalText, W83627DHGSupportAsksTheSuperIo) {
     const std::string sio = R"(, "0x2E": {"superio": {"data": "0x2F", "entry": ["0x87", "0x87"],
         "exit": "0xAA", "devices": {"0x0C": {"0xE1": "0x64", "0xE2": "0x63"}}}})";
+    const Lines enter = {"ioperm 0x2e 1 1 -> 0", "ioperm 0x2f 1 1 -> 0", "outb 0x2e 0x87",
+                         "outb 0x2e 0x87",       "outb 0x2e 0x07",       "outb 0x2f 0x0c"};
     struct {
         const char* name;
         const char* ref;
-        int32_t supported;
+        int32_t offset, supported;
+        Lines seen, reads;
     } const cases[] = {
-        {"CPU1 Temp", "0x05", 1}, {"CPU1 Temp", "0xFF", 0}, {"CPU2 Temp", "0x05", 0}};
+        {"CPU1 Temp", "0x05", 0x50, 1,
+         enter + Lines{"outb 0x2e 0xe1", "inb 0x2f -> 0x64", "outb 0x2e 0xaa"}, {"b4 0x5f"}},
+        {"CPU1 Temp", "0xFF", 0x50, 0,
+         enter + Lines{"outb 0x2e 0xe1", "inb 0x2f -> 0x64", "outb 0x2e 0xaa"}, {"b4 0x5f"}},
+        {"CPU2 Temp", "0x05", 0x50, 0,
+         enter + Lines{"outb 0x2e 0xe2", "inb 0x2f -> 0x63", "outb 0x2e 0xaa"}, {}},
+        {"CPU1 Temp", "0x05", 0x51, 0, {}, {}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.name << c.ref);
+        SCOPED_TRACE(testing::Message() << c.name << c.ref << " " << c.offset);
         Sandbox sb(isa_board(std::string(R"({"4": {"0x5F": ")") + c.ref + "\"}}", sio));
         sys().iopl(3);
         sb.clear_trace();
         SystemRecord system = system_with(0);
-        ItemRecord item = temp_item(c.name, 22, BUS_ISA, 0, 0x50);
+        ItemRecord item = temp_item(c.name, 22, BUS_ISA, 0, c.offset);
         EXPECT_EQ(c.supported, supportThermalText(&system, &item));
-        const bool cpu1 = c.name[3] == '1';
-        // clang-format off
-        const std::vector<std::string> head = {
-            "ioperm 0x2e 1 1 -> 0", "ioperm 0x2f 1 1 -> 0", "outb 0x2e 0x87",
-            "outb 0x2e 0x87",       "outb 0x2e 0x07",       "outb 0x2f 0x0c",
-            cpu1 ? "outb 0x2e 0xe1" : "outb 0x2e 0xe2",
-            cpu1 ? "inb 0x2f -> 0x64" : "inb 0x2f -> 0x63", "outb 0x2e 0xaa"};
-        // clang-format on
-        ASSERT_GE(sb.trace().size(), head.size());
-        EXPECT_EQ(head, std::vector<std::string>(sb.trace().begin(), sb.trace().begin() + 9));
-        EXPECT_EQ(cpu1 ? std::vector<std::string>{"b4 0x5f"} : std::vector<std::string>{},
-                  isa_reads(sb.trace()));
+        const Lines& t = sb.trace();
+        EXPECT_EQ(c.seen, Lines(t.begin(), t.begin() + std::min(t.size(), c.seen.size())));
+        EXPECT_EQ(c.reads, isa_reads(t));
+        if (c.seen.empty()) {
+            EXPECT_TRUE(t.empty());
+        }
     }
-    Sandbox sb;  // another register than 0x50: nothing is touched
-    SystemRecord system = system_with(0);
-    ItemRecord item = temp_item("CPU1 Temp", 19, BUS_ISA, 0, 0x51);
-    EXPECT_EQ(0, supportThermalText(&system, &item));
-    EXPECT_TRUE(sb.trace().empty());
 }
 
 // ---- NCT6776F ----
@@ -297,7 +279,7 @@ std::string smbus_board(const std::string& device) {
 }
 
 void open_smbus(Sandbox& sb) {
-    reset_all();
+    reset_engine_state();
     ASSERT_GT(init_i2c_bus_list(), 0);
     SystemRecord system = system_with(0);
     system.busType = BUS_SMBUS;
@@ -384,49 +366,47 @@ TEST_F(ThermalText, W83793GSupportNeedsTheMarkAndAConsistentSet) {
     }
 }
 
-TEST_F(ThermalText, W83795ADGInBankZeroAndBankRestored) {
+// W83795ADG (bank select 0x00 at bank 2, put back) and NCT7904D (0xFF,
+// bank 0 left selected, no Overheat): the word and the bank writes.
+TEST_F(ThermalText, W83795ADGAndNCT7904DSelectBankZero) {
     // A 0xB2 = 0x5F; ref 0xDF = 10: limit 90. B 0x5B: no pair, default rule.
+    const auto w83795 = [](const char* b, int t) {
+        return R"("bank_register": "0x00", "registers": {"0x00": "0x82"}, "banks": {"0":
+            {"0xB2": "0x5F", "0xB3": ")" + std::string(b) + R"(", "0xDF": 10, "0x26": )" +
+               std::to_string(t) + R"(}, "2": {"0x26": 0}})";
+    };
+    const auto nct = [](const char* t) {
+        return R"("bank_register": "0xFF", "registers": {"0xFF": 1}, "banks": {"0": {"0xA2": )" +
+               std::string(t) + "}}";
+    };
+    const Lines restored = {"write 0x00 0x80 -> 0", "write 0x00 0x82 -> 0"};
+    const Lines bank0 = {"write 0xff 0x00 -> 0"};
     struct {
-        const char* b3;
-        uint32_t t;
-        const char* text;
-    } const cases[] = {{"0x5A", 90, "Medium"}, {"0x5A", 91, "High"}, {"0x5B", 86, "High"}};
+        int32_t chip, offset;
+        std::string device;
+        Word word;
+        Lines writes;
+    } const cases[] = {
+        {23, 0x26, w83795("0x5A", 90), {0, "Medium"}, restored},
+        {23, 0x26, w83795("0x5A", 91), {0, "High"}, restored},
+        {23, 0x26, w83795("0x5B", 86), {0, "High"}, restored},
+        {30, 0xA2, nct("60"), {0, "Low"}, bank0},
+        {32, 0xA2, nct("61"), {0, "Medium"}, bank0},
+        {30, 0xA2, nct("85"), {0, "Medium"}, bank0},
+        {32, 0xA2, nct("86"), {0, "High"}, bank0},
+        {30, 0xA2, nct("255"), {0, "High"}, bank0},
+        {32, 0xA2, nct(R"({"fail": true})"), {-1, "keep"}, bank0}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.b3 << " t " << c.t);
-        Sandbox sb(smbus_board(R"("bank_register": "0x00", "registers": {"0x00": "0x82"},
-            "banks": {"0": {"0xB2": "0x5F", "0xB3": ")" +
-                               std::string(c.b3) + R"(", "0xDF": 10, "0x26": )" +
-                               std::to_string(c.t) + R"(}, "2": {"0x26": 0}})"));
+        SCOPED_TRACE(c.device);
+        Sandbox sb(smbus_board(c.device));
         open_smbus(sb);
-        EXPECT_EQ(Word(0, c.text),
-                  word(system_with(0), temp_item("CPU1 Temp", 23, BUS_SMBUS, 0x2F, 0x26)));
-        const auto lines = i2c_lines(sb.trace());
-        ASSERT_GE(lines.size(), 2u);
-        EXPECT_EQ("write 0x00 0x80 -> 0", lines[1]);
-        EXPECT_EQ("write 0x00 0x82 -> 0", lines.back());
-    }
-}
-
-TEST_F(ThermalText, NCT7904DSelectsBankZeroAndHasNoOverheat) {
-    struct {
-        const char* t;
-        int32_t status;
-        const char* text;
-    } const cases[] = {{"60", 0, "Low"},  {"61", 0, "Medium"}, {"85", 0, "Medium"},
-                       {"86", 0, "High"}, {"255", 0, "High"},  {R"({"fail": true})", -1, "keep"}};
-    for (int32_t chip : {30, 32}) {
-        for (const auto& c : cases) {
-            SCOPED_TRACE(testing::Message() << chip << " t " << c.t);
-            Sandbox sb(smbus_board(R"("bank_register": "0xFF", "registers": {"0xFF": 1},
-                "banks": {"0": {"0xA2": )" +
-                                   std::string(c.t) + "}}"));
-            open_smbus(sb);
-            EXPECT_EQ(Word(c.status, c.text),
-                      word(system_with(0), temp_item("CPU2 Temp", chip, BUS_SMBUS, 0x2F, 0xA2)));
-            const auto lines = i2c_lines(sb.trace());
-            ASSERT_EQ(2u, lines.size());
-            EXPECT_EQ("write 0xff 0x00 -> 0", lines[0]);  // bank 0, left selected
-        }
+        const char* name = c.chip == 23 ? "CPU1 Temp" : "CPU2 Temp";
+        EXPECT_EQ(c.word,
+                  word(system_with(0), temp_item(name, c.chip, BUS_SMBUS, 0x2F, c.offset)));
+        Lines writes;
+        for (const std::string& line : i2c_lines(sb.trace()))
+            if (line.rfind("write", 0) == 0) writes.push_back(line);
+        EXPECT_EQ(c.writes, writes);
     }
 }
 
@@ -447,7 +427,7 @@ TEST_F(ThermalText, MeBoardsAskTheBmcForTheAgent) {
                        {32, BUS_SMBUS, 0x2F, 0xA2, "CPU2 Temp", "30/93 01", "00 ff", "Low"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.chip << " " << c.answer);
-        reset_all();
+        reset_engine_state();
         Sandbox sb(std::string(R"({"clock": {"virtual": true}, "bmc": {"interface": "openipmi",
             "guid": "35 30 30 31 51 4b 00 00 00 00 00 00 00 00 00 00", "responses": {")") +
                    c.request + R"(": ")" + c.answer + "\"}}}");
