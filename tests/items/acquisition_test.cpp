@@ -194,85 +194,15 @@ TEST_F(Acquisition, PeciAgentMissingOrRefused) {
     for (const PathCase& c : cases) check(sb, sys, params, c);
 }
 
-// ---- ISA and port paths ----------------------------------------------------------
-
-TEST_F(Acquisition, Nct6776fTemperatureFromTheBmcOnlyWhenItOwnsTheChip) {
-    // PECI agent (0x19 - 0x17) >> 1 = 1 reads 0x37; the local chip 0x24.
-    for (const char* platform :
-         {"00 34 06 00 01 00 00 00 00 00 00", "00 34 05 00 01 00 00 00 00 00 00"}) {
-        SCOPED_TRACE(platform);
-        reset_engine_state();
-        Sandbox sb(std::string(R"({"clock": {"virtual": true},
-            "ports": {"0x295": {"index_data": {"data": "0x296", "registers": {"0x19": "0x24"}}}},
-            "bmc": {"interface": "openipmi", "responses": {"30/93 01": "00 37", "30/21": ")") +
-                   platform + R"("}}})");
-        {
-            OutputCapture quiet;
-            ASSERT_EQ(0, IpmiInit());
-        }
-        sys().iopl(3);
-        sb.clear_trace();
-        SystemRecord system{};
-        system.busType = BUS_ISA;
-        system.indexReg = 0x295;
-        system.dataReg = 0x296;
-        ItemRecord it = item("T33", CAT_TEMP, 33, BUS_ISA, 0, 0x19);
-        int64_t value = kUntouched;
-        EXPECT_EQ(0, get_item_readingImpl(&system, &it, 1, nullptr, 0, &it, &value));
-        const bool owned = platform[7] == '6';  // byte 1 of the answer
-        EXPECT_EQ(owned ? 0x37 : 0x24, value);
-        EXPECT_THAT(accesses(sb),
-                    ElementsAre("ipmi openipmi 30/21 -> " + std::string(platform),
-                                owned ? "ipmi openipmi 30/93 01 -> 00 37" : "isa b0 0x19 -> 0x24"));
-    }
-}
-
+// The NCT6776F's PECI temperatures come from the BMC when it owns the chip
+// (report-bmc-openipmi), from the chip otherwise
+// (items-report-nct6776f-peci-read-locally-when-the-bmc-does-not-own-it).
 // Retries against the limits: items-report-reading-outside-its-limits-read-three-times.
 
 // ---- reference items ------------------------------------------------------------
 
-TEST_F(Acquisition, ReferenceItems) {
-    // Register 0x60 (bit 0 clear: not asserted), a temperature of 45 at 0x27.
-    SmbusSandbox sb(smbus_board(R"("0x60": "0x00", "0x27": "0x2D", "0x50": "0x50")"));
-    SystemRecord sys = smbus_system();
-    ParameterRecord params[] = {param("MASK", 0x2D, 0x60, 0x01), param("HI", 0x2D, 0x50)};
-    ItemRecord items[] = {item("A", CAT_SWITCH, 0, 1, 0x2D, 0x60, "MASK", "HI"),
-                          item("B", CAT_SWITCH, 0, 1, 0x2D, 0x60, "MASK", "HI"),
-                          item("T", CAT_TEMP, 0, 1, 0x2D, 0x27, "HI", "HI")};
-    const std::string refused =
-        "Error: Ref_Item_ID 'A' is not followed: the references loop or nest too deeply.\n";
-    auto times = [](int n, const std::string& line) {
-        std::string text;
-        while (n-- > 0) text += line;
-        return text;
-    };
-    struct Case {
-        const char* refA;
-        const char* refB;
-        int64_t state;
-        std::string err;
-    } cases[] = {
-        {"", "", 0, ""},     // no reference: reference reading 1
-        {"t", "", 0, ""},    // the temperature reads 45
-        // State 2 is abnormal: confirmed twice more, one message each time.
-        {"GONE", "", 2, times(3, "Error: Unknown Ref_Item_ID 'GONE'.\n")},
-        // A -> B -> A: B's reference is refused (0), so B reads 2 three
-        // times over; A sees 2, not 0, and is normal.
-        {"B", "A", 0, times(3, refused)},
-        {"A", "", 2, times(3, refused)},  // itself
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.refA);
-        copy_text(items[0].refItemId, c.refA);
-        copy_text(items[1].refItemId, c.refB);
-        OutputCapture out;
-        int64_t value = kUntouched;
-        EXPECT_EQ(0, get_item_reading(&sys, items, 3, params, 2, &items[0], &value));
-        EXPECT_EQ(c.state, value);
-        EXPECT_EQ(c.err, out.err());
-    }
-}
-
+// A missing reference, loops and a switch naming itself:
+// items-report-switches-judged-by-their-reference-items. The depth bound:
 TEST_F(Acquisition, ReferenceChainIsCutAtTheDepthBound) {
     SmbusSandbox sb(smbus_board(R"("0x60": "0x00")"));
     SystemRecord sys = smbus_system();
