@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,14 +16,7 @@ namespace {
 
 using testing::ElementsAre;
 using testing::ElementsAreArray;
-using testing::StartsWith;
 using ThermalText = EngineTest;
-
-std::string hex(uint32_t v) {
-    char buf[8];
-    snprintf(buf, sizeof buf, "0x%02X", v);
-    return buf;
-}
 
 SystemRecord system_with(uint32_t guide, uint32_t level = 0) {
     SystemRecord s;
@@ -105,9 +97,8 @@ TEST_F(ThermalText, CpuNumberFromName) {
 }
 
 TEST_F(ThermalText, SupportAndRefusalWithoutHardware) {
-    struct {
-        int32_t chip, slave, offset, supported;
-    } const cases[] = {{23, 0x2F, 0x25, 0}, {23, 0x2F, 0x26, 1}, {29, 0x2F, 0x2D, 1},
+    struct { int32_t chip, slave, offset, supported; } const cases[] = {
+                       {23, 0x2F, 0x25, 0}, {23, 0x2F, 0x26, 1}, {29, 0x2F, 0x2D, 1},
                        {29, 0x2F, 0x2E, 0}, {25, 0, 0x2B, 1},    {25, 0, 0x2C, 0},
                        {28, 7, 0x17, 1},    {28, 6, 0x17, 0},    {33, 7, 0x1E, 1},
                        {33, 7, 0x1F, 0},    {30, 0x2D, 0xA0, 1}, {30, 0x2D, 0xA1, 0},
@@ -138,13 +129,9 @@ TEST_F(ThermalText, SupportAndRefusalWithoutHardware) {
 
 TEST_F(ThermalText, GuideRulesAtTheirEdges) {
     // What is read: the pair only for the chip's own thresholds, ref only after a pair.
-    const char* pair = "44 45 97 2b";
-    const char* noPair = "44 45 2b";
-    struct {
-        uint32_t guide, a, b, ref, t;
-        const char* text;
-        const char* reads;
-    } const cases[] = {
+    const Lines pair = {"b1 0x44", "b1 0x45", "b1 0x97", "b1 0x2b"};
+    const Lines noPair = {"b1 0x44", "b1 0x45", "b1 0x2b"}, t = {"b1 0x2b"};
+    struct { uint32_t guide, a, b, ref, t; const char* text; Lines reads; } const cases[] = {
         // clang-format off
         // relative: limit 100 − 5 = 95, Medium from 86
         {0, 0x55, 0x50, 5, 85, "Low", pair}, {0, 0x55, 0x50, 5, 86, "Medium", pair},
@@ -157,22 +144,19 @@ TEST_F(ThermalText, GuideRulesAtTheirEdges) {
         {0, 0x55, 0x51, 5, 85, "Medium", noPair}, {0, 0x55, 0x51, 5, 86, "High", noPair},
         {0, 0x03, 0xFE, 5, 71, "Medium", noPair},
         // fixed, whatever the registers say; another guide: no text
-        {1, 0x55, 0x50, 5, 45, "Low", "2b"}, {1, 0x55, 0x50, 5, 46, "Medium", "2b"},
-        {1, 0x55, 0x50, 5, 60, "Medium", "2b"}, {1, 0x55, 0x50, 5, 61, "High", "2b"},
-        {2, 0x55, 0x50, 5, 99, "keep", "2b"}};
+        {1, 0x55, 0x50, 5, 45, "Low", t}, {1, 0x55, 0x50, 5, 46, "Medium", t},
+        {1, 0x55, 0x50, 5, 60, "Medium", t}, {1, 0x55, 0x50, 5, 61, "High", t},
+        {2, 0x55, 0x50, 5, 99, "keep", t}};
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.guide << " ref " << c.ref << " t " << c.t);
-        Sandbox sb(isa_board(R"({"1": {"0x44": ")" + hex(c.a) + R"(", "0x45": ")" + hex(c.b) +
-                             R"(", "0x97": ")" + hex(c.ref) + R"(", "0x2B": ")" + hex(c.t) +
-                             "\"}}"));
+        Sandbox sb(isa_board(R"({"1": {"0x44": )" + std::to_string(c.a) + R"(, "0x45": )" +
+                             std::to_string(c.b) + R"(, "0x97": )" + std::to_string(c.ref) +
+                             R"(, "0x2B": )" + std::to_string(c.t) + "}}"));
         sys().iopl(3);
         EXPECT_EQ(Word(0, c.text),
                   word(system_with(c.guide), temp_item("CPU1 Temp", 25, BUS_ISA, 1, 0x2B)));
-        std::vector<std::string> reads;
-        std::istringstream regs(c.reads);
-        for (std::string r; regs >> r;) reads.push_back("b1 0x" + r);
-        EXPECT_EQ(reads, isa_reads(sb.trace()));
+        EXPECT_EQ(c.reads, isa_reads(sb.trace()));
         EXPECT_EQ(0x80u, isa_bank_register());
     }
 }
@@ -180,11 +164,8 @@ TEST_F(ThermalText, GuideRulesAtTheirEdges) {
 // ---- W83627DHG: bank named after the CPU, pair in bank 1, ref in bank 4 ----
 
 TEST_F(ThermalText, W83627DHGReadsTheCpusBank) {
-    struct {
-        const char* name;
-        std::vector<std::string> reads;
-        const char* text;
-    } const cases[] = {{"CPU2 Temperature", {"b1 0x55", "b1 0x53", "b4 0x5f", "b2 0x50"}, "High"},
+    struct { const char* name; Lines reads; const char* text; } const cases[] = {
+                       {"CPU2 Temperature", {"b1 0x55", "b1 0x53", "b4 0x5f", "b2 0x50"}, "High"},
                        {"PECI Agent1", {"b1 0x55", "b1 0x53", "b4 0x5f", "b1 0x50"}, "Low"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -237,12 +218,7 @@ TEST_F(ThermalText, W83627DHGSupportAsksTheSuperIo) {
 // ---- NCT6776F ----
 
 TEST_F(ThermalText, NCT6776FPeciValue) {
-    struct {
-        int32_t chip;
-        uint32_t hi, lo;
-        int32_t status;
-        const char* text;
-    } const cases[] = {
+    struct { int32_t chip; uint32_t hi, lo; int32_t status; const char* text; } const cases[] = {
         {28, 0xF6, 0x00, 0, "Low"},                                        // v 60
         {28, 0xF6, 0x40, 0, "Medium"},   {28, 0xFC, 0x40, 0, "Medium"},    // v 61, 85
         {28, 0xFC, 0x80, 0, "High"},     {28, 0xFE, 0x80, 0, "High"},      // v 86, 94
@@ -252,9 +228,10 @@ TEST_F(ThermalText, NCT6776FPeciValue) {
         {33, 0x40, 0x00, 0, "Overheat"},  // 256 + 100 → 100
         {33, 0xEC, 0x40, 0, "Low"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.chip << " " << hex(c.hi) << " " << hex(c.lo));
+        SCOPED_TRACE(testing::Message() << c.chip << " " << c.hi << " " << c.lo);
         Sandbox sb(
-            isa_board(R"({"7": {"0x19": ")" + hex(c.hi) + R"(", "0x1A": ")" + hex(c.lo) + "\"}}"));
+            isa_board(R"({"7": {"0x19": )" + std::to_string(c.hi) + R"(, "0x1A": )" +
+                      std::to_string(c.lo) + "}}"));
         sys().iopl(3);
         // The guide (2: no text) is not looked at by these chips.
         EXPECT_EQ(Word(c.status, c.text),
@@ -304,21 +281,21 @@ constexpr const char* kW83793G = R"("bank_register": "0x00", "registers": {"0x00
 TEST_F(ThermalText, W83793GLimitsByLevelTypeAndGuide) {
     // A word comes from bank 2's H and L (read in that order) and bank 0's
     // t; the bank select register (0x81) is restored at the end.
-    struct {
-        const char* name;
-        uint32_t guide, level;
-        int32_t status;
-        const char* text;
-        const char* regs;  // H, L and t
-    } const cases[] = {{"CPU1 Temp", 0, 1, 0, "Medium", "0x32 0x30 0x1c"},  // 70 < 75 ≤ 80
-                       {"CPU1 Temp", 0, 0, 0, "High", "0x36 0x34 0x1c"},    // 75 > 60
-                       {"CPU2 Temp", 0, 0, 0, "Medium", "0x46 0x44 0x1d"},  // 39 < 40 ≤ 49
-                       {"CPU2 Temp", 0, 1, 0, "Medium", "0x42 0x40 0x1d"},  // 30 < 40 ≤ 40
-                       {"CPU1 Temp", 1, 0, 0, "High", "0x36 0x34 0x1c"},    // fixed: 75 > 60
-                       {"CPU2 Temp", 1, 0, 0, "Low", "0x46 0x44 0x1d"},     // fixed: 40 ≤ 45
-                       {"CPU1 Temp", 3, 0, 0, "keep", "0x36 0x34 0x1c"},  // other guide: no text
-                       {"CPU1 Temp", 0, 2, -1, "keep", nullptr},          // level type above 1
-                       {"System Temp", 0, 0, -1, "keep", nullptr}};
+    const auto regs = [](const char* hi, const char* lo, const char* t) {
+        return Lines{"read 0x00", "write 0x00 0x82 -> 0", std::string("read ") + hi,
+                     std::string("read ") + lo, "write 0x00 0x80 -> 0", std::string("read ") + t,
+                     "write 0x00 0x81 -> 0"};
+    };
+    struct { const char* name; uint32_t guide, level; int32_t status; const char* text; Lines seen; }
+    const cases[] = {{"CPU1 Temp", 0, 1, 0, "Medium", regs("0x32", "0x30", "0x1c")},  // 70<75≤80
+                     {"CPU1 Temp", 0, 0, 0, "High", regs("0x36", "0x34", "0x1c")},    // 75 > 60
+                     {"CPU2 Temp", 0, 0, 0, "Medium", regs("0x46", "0x44", "0x1d")},  // 39<40≤49
+                     {"CPU2 Temp", 0, 1, 0, "Medium", regs("0x42", "0x40", "0x1d")},  // 30<40≤40
+                     {"CPU1 Temp", 1, 0, 0, "High", regs("0x36", "0x34", "0x1c")},  // fixed: 75>60
+                     {"CPU2 Temp", 1, 0, 0, "Low", regs("0x46", "0x44", "0x1d")},   // fixed: 40≤45
+                     {"CPU1 Temp", 3, 0, 0, "keep", regs("0x36", "0x34", "0x1c")},  // other guide
+                     {"CPU1 Temp", 0, 2, -1, "keep", {}},  // level type above 1
+                     {"System Temp", 0, 0, -1, "keep", {}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.name << " guide " << c.guide << " level " << c.level);
         Sandbox sb(smbus_board(kW83793G));
@@ -327,29 +304,18 @@ TEST_F(ThermalText, W83793GLimitsByLevelTypeAndGuide) {
         EXPECT_EQ(Word(c.status, c.text),
                   word(system_with(c.guide, c.level),
                        temp_item(c.name, 17, BUS_SMBUS, 0x2F, cpu2 ? 0x1D : 0x1C)));
-        std::vector<std::string> expected;
-        if (c.regs) {
-            std::istringstream r(c.regs);
-            std::string hi, lo, t;
-            r >> hi >> lo >> t;
-            expected = {"read 0x00",    "write 0x00 0x82 -> 0", "read " + hi, "read " + lo,
-                        "write 0x00 0x80 -> 0", "read " + t, "write 0x00 0x81 -> 0"};
-        }
-        std::vector<std::string> seen;
+        Lines seen;
         for (const std::string& line : i2c_lines(sb.trace()))
             seen.push_back(line.rfind("read", 0) == 0 ? line.substr(0, line.find(" ->")) : line);
-        EXPECT_EQ(expected, seen);
+        EXPECT_EQ(c.seen, seen);
     }
 }
 
 TEST_F(ThermalText, W83793GSupportNeedsTheMarkAndAConsistentSet) {
     // CPU 1: 0x36/0x35/0x34 = 60/55/50 is consistent at level 0 (0x35 set below);
     // 0x32/0x31/0x30 = 80/0/70 is not. CPU 2 carries 99, not the mark.
-    struct {
-        const char* name;
-        uint32_t level;
-        int32_t supported;
-    } const cases[] = {{"CPU1 Temp", 0, 1}, {"CPU1 Temp", 1, 0}, {"CPU2 Temp", 0, 0}};
+    struct { const char* name; uint32_t level; int32_t supported; } const cases[] = {
+        {"CPU1 Temp", 0, 1}, {"CPU1 Temp", 1, 0}, {"CPU2 Temp", 0, 0}};
     const std::string device = std::string(kW83793G).replace(
         std::string(kW83793G).find(R"("0x36": 60)"), 10, R"("0x36": 60, "0x35": 55)");
     for (const auto& c : cases) {
@@ -381,12 +347,7 @@ TEST_F(ThermalText, W83795ADGAndNCT7904DSelectBankZero) {
     };
     const Lines restored = {"write 0x00 0x80 -> 0", "write 0x00 0x82 -> 0"};
     const Lines bank0 = {"write 0xff 0x00 -> 0"};
-    struct {
-        int32_t chip, offset;
-        std::string device;
-        Word word;
-        Lines writes;
-    } const cases[] = {
+    struct { int32_t chip, offset; std::string device; Word word; Lines writes; } const cases[] = {
         {23, 0x26, w83795("0x5A", 90), {0, "Medium"}, restored},
         {23, 0x26, w83795("0x5A", 91), {0, "High"}, restored},
         {23, 0x26, w83795("0x5B", 86), {0, "High"}, restored},
@@ -410,36 +371,7 @@ TEST_F(ThermalText, W83795ADGAndNCT7904DSelectBankZero) {
     }
 }
 
-// ---- ME boards (Winbond BMC): the PECI agent comes from the BMC, not the chip ----
-
-TEST_F(ThermalText, MeBoardsAskTheBmcForTheAgent) {
-    struct {
-        int32_t chip, busType, slave, offset;
-        const char* name;
-        const char* request;
-        const char* answer;
-        const char* text;
-    } const cases[] = {// NCT6776F: agent (0x1B − 0x17) / 2 = 2; 90 is High, a refusal reads 0.
-                       {33, BUS_ISA, 7, 0x1B, "PECI Agent3", "30/93 02", "00 5a", "High"},
-                       {33, BUS_ISA, 7, 0x1B, "PECI Agent3", "30/93 02", "c1", "Low"},
-                       // NCT7904D: CPU 2 is agent 1; 86 is High, 0xFF is no reading.
-                       {32, BUS_SMBUS, 0x2F, 0xA2, "CPU2 Temp", "30/93 01", "00 56", "High"},
-                       {32, BUS_SMBUS, 0x2F, 0xA2, "CPU2 Temp", "30/93 01", "00 ff", "Low"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.chip << " " << c.answer);
-        reset_engine_state();
-        Sandbox sb(std::string(R"({"clock": {"virtual": true}, "bmc": {"interface": "openipmi",
-            "guid": "35 30 30 31 51 4b 00 00 00 00 00 00 00 00 00 00", "responses": {")") +
-                   c.request + R"(": ")" + c.answer + "\"}}}");
-        ASSERT_EQ(0, IpmiInit());
-        ASSERT_EQ(1, bOBWinbondIPMI);
-        sb.clear_trace();
-        EXPECT_EQ(Word(0, c.text),
-                  word(system_with(0), temp_item(c.name, c.chip, c.busType, c.slave, c.offset)));
-        EXPECT_THAT(sb.trace(),
-                    testing::Contains(StartsWith(std::string("ipmi openipmi ") + c.request)));
-        EXPECT_THAT(sb.trace(), testing::Not(testing::Contains(StartsWith("outb 0x29"))));
-    }
-}
+// ME boards (a Winbond BMC) take the PECI agent's value from the BMC, never
+// the chip: items-report-thermal-words-from-the-bmcs-peci-agents.
 
 }  // namespace
