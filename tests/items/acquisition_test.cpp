@@ -1,6 +1,7 @@
-// Readings and limits on virtual boards: which registers each chip path
-// reads (the trace), the value and status it gives, the retries against the
-// limits, reference items, and the bank check.
+// Readings and limits on virtual boards, where a report case would not show
+// them: limit paths, PECI's missing and refused agents, the depth bound of
+// references, the bank check, divisor and limit failures, the range of an
+// item and the judgement of a reading.
 #include "items/acquisition.h"
 
 #include <gmock/gmock.h>
@@ -17,7 +18,6 @@ namespace {
 
 using testing::ElementsAre;
 using testing::ElementsAreArray;
-using testing::IsEmpty;
 
 constexpr int64_t kUntouched = 0x5A5A;
 
@@ -153,23 +153,6 @@ TEST_F(Acquisition, LimitPathsAReportDoesNotShow) {
     for (const PathCase& c : cases) check(sb, system, params, c);
 }
 
-TEST_F(Acquisition, LimitFailures) {
-    SmbusSandbox sb(smbus_board(R"("0x3A": "0x3C")"));
-    SystemRecord sys = smbus_system();
-    ParameterRecord params[] = {param("TLO", 0x2D, 0x3A)};
-    OutputCapture out;
-    int64_t value = kUntouched;
-    ItemRecord temp = item("T0", CAT_TEMP, 0, 1, 0x2D, 0x27, "THI", "TLO");
-    EXPECT_EQ(-1, get_item_limit(kLimitLow, &sys, "NOPE", &temp, params, 1, &value));
-    EXPECT_EQ(kUntouched, value);
-    // A fan limit of a divisor chip without its divisor: divisor 0 fails.
-    ItemRecord fan = item("F1", CAT_FAN, 1, 1, 0x2D, 0x28, "NODIV", "TLO");
-    EXPECT_EQ(-1, get_item_limit(kLimitLow, &sys, "tlo", &fan, params, 1, &value));
-    EXPECT_EQ(0, value);
-    EXPECT_EQ("Error: Parameter is not found.\n", out.err());
-    EXPECT_EQ("Error: Cannot get the divisor 'NODIV'!\n", out.out());
-}
-
 // ---- BMC paths (the bundled BMC boards' reports pin the others) ----------------------
 
 TEST_F(Acquisition, PeciAgentMissingOrRefused) {
@@ -288,32 +271,32 @@ TEST_F(Acquisition, BankCheckGivesUpAfterThreeAttempts) {
 
 // ---- divisor, mask, range, status -------------------------------------------------
 
-TEST_F(Acquisition, DivisorRules) {
-    SmbusSandbox sb(smbus_board(R"("0x47": "0x90")"));
+// Fixed divisors and divisor fields: the bundled boards' reports.
+TEST_F(Acquisition, DivisorAndLimitFailures) {
+    SmbusSandbox sb(smbus_board(R"("0x47": "0x90", "0x3A": "0x3C")"));
     SystemRecord sys = smbus_system();
-    ParameterRecord params[] = {param("DIVISOR1", 0x2D, 0x47, 0x130), param("FANDIV", 0x2D, 0x47)};
-    uint32_t divisor = 77;
-    ItemRecord fixed = item("F3", CAT_FAN, 3, 1, 0x2D, 0, "DIVISOR1");
-    EXPECT_EQ(0, get_item_divisor(&sys, &fixed, params, 2, &divisor));
-    EXPECT_EQ(1u, divisor);
-    EXPECT_THAT(accesses(sb), IsEmpty());
-    // Field 0x30 of 0x90 is 1: divisor 2 (mask's low 8 bits only).
-    ItemRecord fan = item("F1", CAT_FAN, 1, 1, 0x2D, 0, "divisor1");
-    EXPECT_EQ(0, get_item_divisor(&sys, &fan, params, 2, &divisor));
-    EXPECT_EQ(2u, divisor);
+    ParameterRecord params[] = {param("FANDIV", 0x2D, 0x47), param("TLO", 0x2D, 0x3A)};
+    OutputCapture out;
     // Not named DIVISOR...: read, but not converted.
-    divisor = 77;
-    copy_text(fan.paraIndex1, "FANDIV");
+    uint32_t divisor = 77;
+    ItemRecord fan = item("F1", CAT_FAN, 1, 1, 0x2D, 0x28, "FANDIV", "TLO");
     EXPECT_EQ(0, get_item_divisor(&sys, &fan, params, 2, &divisor));
     EXPECT_EQ(77u, divisor);
-    OutputCapture out;
-    copy_text(fan.paraIndex1, "DIVISOR9");
-    EXPECT_EQ(-1, get_item_divisor(&sys, &fan, params, 2, &divisor));
+    EXPECT_THAT(accesses(sb), ElementsAre("i2c 0 0x2d read 0x47 -> 0x90"));
+    copy_text(fan.paraIndex1, "NODIV");
     EXPECT_EQ(-1, get_item_divisor(&sys, &fan, nullptr, 0, &divisor));
     EXPECT_EQ(77u, divisor);
-    EXPECT_EQ("Error: Cannot get the divisor 'DIVISOR9'!\nError: Cannot get the divisor "
-              "'DIVISOR9'!\n",
-              out.out());
+    // A fan limit of a divisor chip without its divisor: divisor 0 fails.
+    int64_t value = kUntouched;
+    EXPECT_EQ(-1, get_item_limit(kLimitLow, &sys, "tlo", &fan, params, 2, &value));
+    EXPECT_EQ(0, value);
+    value = kUntouched;
+    ItemRecord temp = item("T0", CAT_TEMP, 0, 1, 0x2D, 0x27, "THI", "TLO");
+    EXPECT_EQ(-1, get_item_limit(kLimitLow, &sys, "NOPE", &temp, params, 2, &value));
+    EXPECT_EQ(kUntouched, value);
+    EXPECT_EQ("Error: Parameter is not found.\n", out.err());
+    const std::string missing = "Error: Cannot get the divisor 'NODIV'!\n";
+    EXPECT_EQ(missing + missing, out.out());
 }
 
 TEST_F(Acquisition, RangeOfAnItem) {
