@@ -1,11 +1,10 @@
 // get_mb_info on virtual boards: where the entry point lies, how the table is
 // walked, how strings are picked, trimmed and cut, the maker search, the
-// dmidecode fallback (and its command output), and the /dev/mem failures.
+// dmidecode fallback (and its command output), the /dev/mem failures and the
+// forced search's copy of a record.
 // Each case checks the texts, what the board saw and what was printed.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <cstdio>
 
 #include "board/phys_mem_byte.h"
 #include "board/system.h"
@@ -68,6 +67,7 @@ struct Case {
 };
 
 const Lines kOpen = {"open /dev/mem -> fd"};
+const std::string kNotFound = "dmidecode: command not found\n";
 
 std::vector<Case> cases() {
     const std::string base = kBaseBoard;
@@ -108,27 +108,17 @@ std::vector<Case> cases() {
         {"WalkStopsAtTheAnnouncedLength", announced(22, 2), by_dmidecode,
          kOpen + Lines{"mmap 0xf1000 0x16"} + kDmidecodeRuns},
         // The length ends right after the manufacturer string.
-        {"StringsNeverReadPastTheTable",
-         announced(40, 2),
-         {"KELVORANTE", "", ""},
+        {"StringsNeverReadPastTheTable", announced(40, 2), {"KELVORANTE", "", ""},
          kOpen + Lines{"mmap 0xf1000 0x28"}},
         // Published through EFI only, dmidecode fills the texts:
         // first-run-identified-through-dmidecode.
         // The second identification of a run: filled buffers are kept.
         {"NoEntryPointFilledBuffersSkipTheFallback",
          with_smbios(R"("table_address": "0xF1000", "structures": [)" + base + "]"),
-         {"KELVORANTE", "VB-190", ""},
-         kOpen,
-         "",
-         true},
-        {"NoEntryPointNoDmidecodeLeavesThemEmpty",
-         R"({"dmidecode": "absent"})",
-         {"", "", ""},
-         kOpen + kDmidecodeRuns,
-         "dmidecode: command not found\ndmidecode: command not found\n"
-         "dmidecode: command not found\n"},
-        {"AnotherMakerAndNoMakerRecordKeepsTheTable",
-         with_smbios(kVendorTable),
+         {"KELVORANTE", "VB-190", ""}, kOpen, "", true},
+        {"NoEntryPointNoDmidecodeLeavesThemEmpty", R"({"dmidecode": "absent"})", {"", "", ""},
+         kOpen + kDmidecodeRuns, kNotFound + kNotFound + kNotFound},
+        {"AnotherMakerAndNoMakerRecordKeepsTheTable", with_smbios(kVendorTable),
          {"Some Chipset Vendor Corp.", "CHIPSET-REFERENCE-BOARD", "Rev 0"},
          vendor_seen + kWholeSearch + kWholeSearch + kWholeSearch},
         // Found in the first spelling's search: first-run-maker-found-in-a-second-record.
@@ -139,6 +129,12 @@ std::vector<Case> cases() {
          vendor_seen + kWholeSearch + search_windows(0xF0000, 0xF8000)},
         // A formatted area of 123 bytes: the 128-byte copy holds only the
         // first five letters of the maker and none of the other strings.
+        // A table that would end above 4 GiB cannot be mapped: no fallback.
+        // (/dev/mem that cannot be opened: fault-dev-mem-missing-on-first-run.)
+        {"MapRefusedNoFallback",
+         with_smbios(R"("raw_records": [)" +
+                     raw("0xF0A00", entry_point_bytes(0x2000, 0xFFFFF000, 1)) + "]"),
+         {"", "", ""}, kOpen + Lines{"mmap 0xfffff000 0x2000"}, "Error: mmap\n"},
         {"ForcedSearchStringsEndWithTheCopy",
          vendor_and_maker("02 7b 00 01 01 02 03 " + fill +
                           strings_hex({"Kelvorante", "VB-190", "1.0"})),
@@ -168,42 +164,19 @@ TEST_P(Identification, TextsTraceAndMessages) {
 INSTANTIATE_TEST_SUITE_P(Boards, Identification, testing::ValuesIn(cases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Trimming: BlanksTrimmedThenTextsCutTo29Characters; the BIOS bytes: tests/config's Choice.
-
-// Only the one line feed that ends the output goes; the commands are run as
-// given.
-TEST(CmdOutput, StoresOutputWithoutOneLineFeed) {
+// Only the one line feed that ends the output goes; what does not fit is cut.
+// (The commands run as given: kDmidecodeRuns above.)
+TEST(CmdOutput, OneLineFeedGoesAndTheRestIsCutToFit) {
     Sandbox sb;
-    for (auto [command, text] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"printf 'one'", "one"}, {"printf 'a\\n\\n'", "a\n"}, {"true", ""}}) {
-        char dest[kBoardTextSize] = "old";
-        EXPECT_EQ(0, get_cmd_output(command, dest, kBoardTextSize));
-        EXPECT_EQ(text, std::string(dest)) << command;
+    for (auto [command, text] : std::initializer_list<std::pair<const char*, std::string>>{
+             {"printf 'a\\n\\n'", "a\n"}, {"true", ""},
+             {"printf '%0300d' 0", std::string(29, '0')}}) {
+        Identity::Guarded dest;
+        copy_text(dest.text, "old");
+        EXPECT_EQ(0, get_cmd_output(command, dest.text, kBoardTextSize));
+        EXPECT_EQ(text, dest.text) << command;
+        EXPECT_TRUE(dest.intact());
     }
-    EXPECT_THAT(sb.trace(),
-                ElementsAre("popen printf 'one'", "popen printf 'a\\n\\n'", "popen true"));
-}
-
-// The destination keeps what fits.
-TEST(CmdOutput, LongOutputCut) {
-    Sandbox sb;
-    Identity::Guarded small;
-    EXPECT_EQ(0, get_cmd_output("printf '%0300d' 0", small.text, kBoardTextSize));
-    EXPECT_EQ(std::string(29, '0'), small.text);
-    EXPECT_TRUE(small.intact());
-}
-
-// The mapping of a table that would end above 4 GiB is refused: no fallback.
-// (/dev/mem that cannot be opened: fault-dev-mem-missing-on-first-run.)
-TEST(Failure, MapRefusedNoFallback) {
-    Sandbox sb(with_smbios(R"("raw_records": [)" +
-                           raw("0xF0A00", entry_point_bytes(0x2000, 0xFFFFF000, 1)) + "]"));
-    Identity id;
-    OutputCapture output;
-    get_mb_info(id.manufacturer.text, id.product.text, id.version.text);
-    EXPECT_EQ("Error: mmap\n", output.err());
-    EXPECT_THAT(id.texts(), ElementsAre("", "", ""));
-    EXPECT_THAT(events(sb.trace()), ElementsAre("open /dev/mem -> fd", "mmap 0xfffff000 0x2000"));
 }
 
 // Line, file name, errno and its text; status 1.
@@ -216,23 +189,58 @@ TEST(FailureFatal, CannotOpenForTheSearchOrTheByte) {
                 "^Error at line [0-9]+, file gpio \\(13\\) \\[Permission denied\\]\n$");
 }
 
-// The diagnostic dump: rows on 16-byte boundaries, bytes outside the range
-// blank, characters above 0x7A shown as dots; an empty range prints nothing.
-TEST(HexDump, RowsAlignedAndOutsideBytesBlank) {
-    alignas(16) uint8_t bytes[32];
-    for (int i = 0; i < 32; ++i) bytes[i] = uint8_t(0x30 + i);  // '0' .. 'O'
-    bytes[4] = 0x7B;                                            // '{' is shown as '.'
-    bytes[5] = 0x1F;
-    char row1[20], row2[20];
-    std::snprintf(row1, sizeof row1, "%08lX", reinterpret_cast<unsigned long>(bytes));
-    std::snprintf(row2, sizeof row2, "%08lX", reinterpret_cast<unsigned long>(bytes + 16));
-    OutputCapture output;
-    dump_hex_char(bytes + 3, bytes + 17);
-    dump_hex_char(bytes + 5, bytes + 4);
-    EXPECT_EQ(std::string("\n") + row1 + ": __ __ __ 33 7B 1F 36 37 38 39 3A 3B 3C 3D 3E 3F    " +
-                  "   3..6789:;<=>?\n" + row2 +
-                  ": 40 41 __ __ __ __ __ __ __ __ __ __ __ __ __ __    @A              ",
-              output.out());
+// Type 2, formatted area of 8 (handle 0x0010, string numbers 1-3, one more
+// byte), then its strings: "Kelvorante" lies at +8 to +0x11, its NUL at +0x12.
+const std::string kRecord =
+    "02 08 10 00 01 02 03 0a " + strings_hex({"Kelvorante", "VB-190", "1.0"});
+
+// kRecord's bytes, then zeros to 128.
+DmiRecordCopy record_copy() {
+    DmiRecordCopy bytes{};
+    for (size_t at = 0; at < kRecord.size(); at += 3)
+        bytes[at / 3] = uint8_t(std::stoul(kRecord.substr(at, 2), nullptr, 16));
+    return bytes;
+}
+
+// search_string_in_dmi_type_2 on its own, over the BIOS area as the forced
+// search calls it: the copy it returns and the windows it maps.
+TEST(Search, CopyOfTheRecordThatStartsWithType2) {
+    DmiRecordCopy followed = record_copy(), cut = record_copy();
+    followed[0x40] = 0xAA;
+    followed[0x41] = 0xBB;
+    std::fill(cut.begin() + 24, cut.end(), 0);
+    struct Row {
+        const char* what;
+        std::string records;
+        std::optional<DmiRecordCopy> copy;
+        Lines windows;
+    };
+    const Row rows[] = {
+        // 128 bytes from the record's first byte, whatever follows it.
+        {"followed by another record", raw("0xF9000", kRecord) + ", " + raw("0xF9040", "aa bb"),
+         followed, search_windows(0xF0000, 0xF8000)},
+        // Its product string crosses 0xFA000: zeros after the window's end,
+        // though memory goes on.
+        {"crossing the window end", raw("0xF9FE8", kRecord), cut, search_windows(0xF0000, 0xF8000)},
+        // The step back from the text reaches no type-2 byte in a system
+        // record, nor in a base board record whose formatted area holds two
+        // NULs (handle 0x0000); the record after them is taken.
+        {"after records the step back does not take",
+         raw("0xF8100", "01 05 00 01 01 " + strings_hex({"Kelvorante"})) + ", " +
+             raw("0xF8200", "02 07 00 00 01 02 03 " + strings_hex({"Kelvorante", "Decoy"})) + ", " +
+             raw("0xF8300", kRecord),
+         record_copy(), search_windows(0xF0000, 0xF8000)},
+        // "Kelvorante" runs from 0xF9FFA across the boundary at 0xFA000.
+        {"text cut by the window end",
+         raw("0xF9FF0", "02 0a 10 00 01 02 03 0a 0a 0a " + strings_hex({"Kelvorante"})),
+         std::nullopt, kWholeSearch},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Sandbox sb(with_smbios(R"("raw_records": [)" + row.records + "]"));
+        EXPECT_EQ(row.copy, search_string_in_dmi_type_2("Kelvorante", 0xF0000, 0xFFFFF));
+        EXPECT_THAT(events(sb.trace()), ElementsAreArray(row.windows));
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// Readings and limits on virtual boards: which registers each chip path
-// reads (the trace), the value and status it gives, the retries against the
-// limits, reference items, and the bank check.
+// Readings and limits on virtual boards, where a report case would not show
+// them: limit paths, PECI's missing and refused agents, the depth bound of
+// references, the bank check, divisor and limit failures, the range of an
+// item and the judgement of a reading.
 #include "items/acquisition.h"
 
 #include <gmock/gmock.h>
@@ -10,43 +11,25 @@
 #include <vector>
 
 #include "common/fixed_text.h"
-#include "hw/adapter_discovery.h"
-#include "hw/bank_select.h"
-#include "hw/bmc_commands.h"
-#include "hw/ipmi_imb.h"
-#include "hw/ipmi_openipmi.h"
-#include "hw/port_io.h"
-#include "hw/smbus.h"
+#include "support/items_boards.h"
 #include "support/sandbox.h"
 
 namespace {
 
 using testing::ElementsAre;
 using testing::ElementsAreArray;
-using testing::IsEmpty;
 
 constexpr int64_t kUntouched = 0x5A5A;
 
-void reset_all() {
-    reset_smbus_state();
-    reset_adapter_discovery_state();
-    reset_port_io_state();
-    reset_ipmi_imb_state();
-    reset_ipmi_openipmi_state();
-    reset_bmc_commands_state();
-    reset_bank_select_state();
-    reset_acquisition_state();
-}
-
-class Acquisition : public testing::Test {
+// With the SMBus controller at 0x1100 known, as io_open leaves it.
+class Acquisition : public EngineTest {
 protected:
     void SetUp() override { reset(); }
     void reset() {
-        reset_all();
+        reset_engine_state();
         SMB_BASE_IO_ADDR = 0x1100;
         IntelDevice = 0;
     }
-    void TearDown() override { reset_all(); }
 };
 
 ItemRecord item(const char* name, int32_t category, int32_t chipCode, int32_t busType,
@@ -146,161 +129,43 @@ void check(Sandbox& sb, SystemRecord& system, ParameterRecord (&params)[N], cons
     EXPECT_THAT(accesses(sb), ElementsAreArray(c.trace));
 }
 
-TEST_F(Acquisition, ChipPathsReadTheirRegistersAndConvert) {
-    // SMBus chip 0x2D, and an LPC chip at 0x295/0x296 (bank select 0x4E).
-    SmbusSandbox sb(smbus_board(R"("0x20": "0x58", "0x21": "0x02", "0x30": "0x01",
-        "0x31": "0x2C", "0x80": "0x10", "0x81": "0xFC", "0x27": "0x2D", "0x28": "0x7F",
-        "0x42": "0x64", "0xCA": "0x40", "0x1C": "0x30", "0x1D": "0x30", "0x5E": "0x03",
-        "0xD6": "0x20", "0x29": {"fail": true}, "0x50": "0x2C", "0x51": "0x01", "0x52": "0x01",
-        "0x53": "0x2C", "0x54": "0x10", "0x55": "0xFC")",
-                                R"("ports": {"0x295": {"index_data": {"data": "0x296",
-        "bank_register": "0x4E", "registers": {"0x4E": "0x80", "0x0D": "0x2C", "0x18": "0x01",
-        "0x80": "0x2C", "0x81": "0x01", "0x10": "0x2C", "0x1B": "0x01", "0x11": "0x02"},
-        "banks": {"1": {"0x3A": "0x10", "0x3B": "0x1C", "0x55": "0x4B"}}}},
-        "0x800": {"bytes":
-          "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 e5 00 00 2c 01 96 00"}}, )"));
-    sys().iopl(3);
+// The chip paths are pinned by the report cases on boards (the bundled ones,
+// and items-report-chip-paths-banks-and-unserved-items for the banks and the
+// items a board cannot serve); what a report would not show stays here.
+TEST_F(Acquisition, LimitPathsAReportDoesNotShow) {
+    SmbusSandbox sb(smbus_board(R"("0x28": "0x7F", "0x54": "0x10", "0x55": "0xFC")"));
     SystemRecord system = smbus_system();
     system.busType = BUS_SMBUS | BUS_ISA;
-    system.indexReg = 0x295;
-    system.dataReg = 0x296;
-    ParameterRecord params[] = {
-        param("DIV", 0x2D, 0x47),   param("M40", 0x2D, 0x00, 0x40), param("L2D", 0x2D, 0x50),
-        param("L17", 0x2D, 0x52),   param("L30", 0x2D, 0x54),       param("L127", 0x2D, 0x28),
-        param("L25", 0, 0x10),      param("L28", 1, 0x3A),          param("LT", 1, 0x55),
-        param("L8", 3, 0x800)};
-    const char* isaFan[] = {"isa b0 0x0d -> 0x2c", "isa b0 0x18 -> 0x01", "isa b0 0x80 -> 0x2c",
-                            "isa b0 0x81 -> 0x01"};
+    ParameterRecord params[] = {param("L30", 0x2D, 0x54), param("L127", 0x2D, 0x28),
+                                param("LT", 1, 0x55)};
     const PathCase cases[] = {
-        // Readings.
-        {"two-byte count, 5400000 / 0x258", item("F3", CAT_FAN, 3, 1, 0x2D, 0x20, "DIV"),
-         nullptr, 0, 9000, {"i2c 0 0x2d read 0x20 -> 0x58", "i2c 0 0x2d read 0x21 -> 0x02"}},
-        {"word high/low, 1350000 / 0x12C", item("F17", CAT_FAN, 17, 1, 0x2D, 0x30, "DIV"),
-         nullptr, 0, 4500, {"i2c 0 0x2d read 0x30 -> 0x01", "i2c 0 0x2d read 0x31 -> 0x2c"}},
-        {"NCT7904D 13-bit count 16*32+28 = 540", item("F30", CAT_FAN, 30, 1, 0x2D, 0x80, "DIV"),
-         nullptr, 0, 2500,
-         {"i2c 0 0x2d write 0xff 0x00 -> 0", "i2c 0 0x2d read 0x80 -> 0x10",
-          "i2c 0 0x2d read 0x81 -> 0xfc"}},
-        // NS87427 block at 0x800: the bank select at 0x80F keeps bits 5-7.
-        {"NS87427 fan in bank 2, 5400000 / 0x12C", item("F8", CAT_FAN, 8, 2, 2, 0x800, "DIV"),
-         nullptr, 0, 18000,
-         {"inb 0x80f -> 0xe5", "outb 0x80f 0xe2", "inb 0x812 -> 0x2c", "inb 0x813 -> 0x01"}},
-        {"IT8720F fan 1: high byte 11 further on, 675000 / 0x12C",
-         item("F25", CAT_FAN, 25, 2, 0, 0x0D, "DIV"), nullptr, 0, 2250, {isaFan[0], isaFan[1]}},
-        {"IT8720F other fan: high byte next", item("F25", CAT_FAN, 25, 2, 0, 0x80, "DIV"),
-         nullptr, 0, 2250, {isaFan[2], isaFan[3]}},
-        {"general temperature", item("T0", CAT_TEMP, 0, 1, 0x2D, 0x27), nullptr, 0, 45,
-         {"i2c 0 0x2d read 0x27 -> 0x2d"}},
-        {"127 reads 0", item("T0", CAT_TEMP, 0, 1, 0x2D, 0x28), nullptr, 0, 0,
-         {"i2c 0 0x2d read 0x28 -> 0x7f"}},
-        {"NCT7904D voltage selects bank 0 first, 100 * 48 mV",
-         item("V30", CAT_VOLTAGE, 30, 1, 0x2D, 0x42), nullptr, 0, 4800,
-         {"i2c 0 0x2d write 0xff 0x00 -> 0", "i2c 0 0x2d read 0x42 -> 0x64"}},
-        {"NCT7904D status register, bit 6 asserted",
-         item("S30", CAT_SWITCH, 30, 1, 0x2D, 0, "M40"), nullptr, 0, 1,
-         {"i2c 0 0x2d write 0xff 0x00 -> 0", "i2c 0 0x2d read 0xca -> 0x40"}},
-        {"W83793G diode fault on 0x1D (bit 5) reads 0",
-         item("T17", CAT_TEMP, 17, 1, 0x2D, 0x1D), nullptr, 0, 0,
-         {"i2c 0 0x2d read 0x1d -> 0x30", "i2c 0 0x2d read 0x5e -> 0x03",
-          "i2c 0 0x2d read 0xd6 -> 0x20"}},
-        {"W83793G 0x1C: bit 4 clear, 48 degrees", item("T17", CAT_TEMP, 17, 1, 0x2D, 0x1C),
-         nullptr, 0, 48,
-         {"i2c 0 0x2d read 0x1c -> 0x30", "i2c 0 0x2d read 0x5e -> 0x03",
-          "i2c 0 0x2d read 0xd6 -> 0x20"}},
-        // The status is the mode and fault reads': the temperature read's own
-        // is not looked at, and the value read so far (nothing: 0) converts.
-        {"W83793G temperature register unanswered", item("T17", CAT_TEMP, 17, 1, 0x2D, 0x29),
-         nullptr, 0, 0,
-         {"i2c 0 0x2d read 0x29 -> nak", "i2c 0 0x2d read 0x5e -> 0x03",
-          "i2c 0 0x2d read 0xd6 -> 0x20"}},
-        {"status-only switch: no access", item("S27", CAT_SWITCH, 27, 1, 0x2D, 0x60), nullptr, 0,
-         0, {}},
-        {"SMBus-only fan on an ISA item: nothing read", item("F3", CAT_FAN, 3, 2, 0x2D, 0x20),
-         nullptr, -1, kUntouched, {}},
-        {"GPU temperature without bus bit 3: nothing read", item("G", CAT_TEMP, 26, 1, 0x2D, 0),
-         nullptr, -1, kUntouched, {}},
-        {"BMC-kept value without a BMC", item("X34", CAT_TEMP, 34, 1, 0x2D, 0x05), nullptr, -1,
-         kUntouched, {}},
-        {"transport failure leaves the value", item("T0", CAT_TEMP, 0, 1, 0x2D, 0x29), nullptr,
-         -1, kUntouched, {"i2c 0 0x2d read 0x29 -> nak"}},
-        // Limits: the parameter's register, bank or slave.
-        {"two-byte limit count, 5400000 / 0x12C", item("F9", CAT_FAN, 9, 1, 0x2D, 0x20, "DIV"),
-         "L2D", 0, 18000, {"i2c 0 0x2d read 0x50 -> 0x2c", "i2c 0 0x2d read 0x51 -> 0x01"}},
-        {"chip 16 limit is one byte: 5400000 / 0x2C",
-         item("F16", CAT_FAN, 16, 1, 0x2D, 0x20, "DIV"),
-         "L2D", 0, 122727, {"i2c 0 0x2d read 0x50 -> 0x2c"}},
-        {"word limit, 1350000 / 0x12C", item("F17", CAT_FAN, 17, 1, 0x2D, 0x30, "DIV"), "L17",
-         0, 4500, {"i2c 0 0x2d read 0x52 -> 0x01", "i2c 0 0x2d read 0x53 -> 0x2c"}},
-        // Bank 1 is selected on the item's own chip (0x2E: no answer).
+        // Bank 1 is selected on the item's own chip (0x2E: no answer), the
+        // limit read from the parameter's.
         {"NCT7904D limit in bank 1", item("F30", CAT_FAN, 30, 1, 0x2E, 0x80, "DIV"), "L30", 0,
          2500,
          {"i2c 0 0x2e write 0xff 0x01 -> nak", "i2c 0 0x2d read 0x54 -> 0x10",
           "i2c 0 0x2d read 0x55 -> 0xfc"}},
-        {"NS87427 limit in the parameter's bank 3, 5400000 / 0x96",
-         item("F8", CAT_FAN, 8, 2, 2, 0x800, "DIV"), "L8", 0, 36000,
-         {"inb 0x80f -> 0xe2", "outb 0x80f 0xe3", "inb 0x814 -> 0x96", "inb 0x815 -> 0x00"}},
-        {"IT8720F fan 1 limit: high byte 11 further on",
-         item("F25", CAT_FAN, 25, 2, 0, 0x0D, "DIV"), "L25", 0, 2250,
-         {"isa b0 0x10 -> 0x2c", "isa b0 0x1b -> 0x01"}},
-        {"IT8720F other fan limit: 675000 / 0x22C", item("F25", CAT_FAN, 25, 2, 0, 0x80, "DIV"),
-         "L25", 0, 1214, {"isa b0 0x10 -> 0x2c", "isa b0 0x11 -> 0x02"}},
-        {"NCT6776F 13-bit limit count, 1350000 / 540",
-         item("F28", CAT_FAN, 28, 2, 0, 0x30, "DIV"), "L28", 0, 2500,
-         {"isa b1 0x3a -> 0x10", "isa b1 0x3b -> 0x1c"}},
-        {"general ISA limit in the parameter's bank", item("T19", CAT_TEMP, 19, 2, 0, 0x27),
-         "LT", 0, 75, {"isa b1 0x55 -> 0x4b"}},
-        {"NCT6776F temperature outside bank 7: general", item("T28", CAT_TEMP, 28, 2, 1, 0x27),
-         "LT", 0, 75, {"isa b1 0x55 -> 0x4b"}},
         {"NCT6776F bank 7 temperature: 95 without a read", item("T28", CAT_TEMP, 28, 2, 7, 0x27),
          "LT", 0, 95, {}},
-        {"no 127 rule for limits", item("T0", CAT_TEMP, 0, 1, 0x2D, 0x27), "L127", 0, 127,
-         {"i2c 0 0x2d read 0x28 -> 0x7f"}},
         {"switch limit: read, not converted", item("S", CAT_SWITCH, 0, 1, 0x2D, 0), "L127", 0,
          kUntouched, {"i2c 0 0x2d read 0x28 -> 0x7f"}},
     };
     for (const PathCase& c : cases) check(sb, system, params, c);
 }
 
-TEST_F(Acquisition, LimitFailures) {
-    SmbusSandbox sb(smbus_board(R"("0x3A": "0x3C")"));
-    SystemRecord sys = smbus_system();
-    ParameterRecord params[] = {param("TLO", 0x2D, 0x3A)};
-    OutputCapture out;
-    int64_t value = kUntouched;
-    ItemRecord temp = item("T0", CAT_TEMP, 0, 1, 0x2D, 0x27, "THI", "TLO");
-    EXPECT_EQ(-1, get_item_limit(kLimitLow, &sys, "NOPE", &temp, params, 1, &value));
-    EXPECT_EQ(kUntouched, value);
-    // A fan limit of a divisor chip without its divisor: divisor 0 fails.
-    ItemRecord fan = item("F1", CAT_FAN, 1, 1, 0x2D, 0x28, "NODIV", "TLO");
-    EXPECT_EQ(-1, get_item_limit(kLimitLow, &sys, "tlo", &fan, params, 1, &value));
-    EXPECT_EQ(0, value);
-    EXPECT_EQ("Error: Parameter is not found.\n", out.err());
-    EXPECT_EQ("Error: Cannot get the divisor 'NODIV'!\n", out.out());
-}
+// ---- BMC paths (the bundled BMC boards' reports pin the others) ----------------------
 
-// ---- BMC paths ----------------------------------------------------------------------
-
-TEST_F(Acquisition, BmcPathsAndTheirFallback) {
-    SmbusSandbox sb(smbus_board(R"("0x80": "0x01", "0x81": "0x00")",
-                           R"("bmc": {"interface": "openipmi",
+TEST_F(Acquisition, PeciAgentMissingOrRefused) {
+    SmbusSandbox sb(smbus_board("", R"("bmc": {"interface": "openipmi",
                  "buses": {"0x05": [{"address": "0x2D", "registers": {"0x24": "0x33"}}]},
-                 "responses": {
-                 "30/90 5a 00 80 01": "00 10", "30/90 5a 00 81 01": "00 fc",
-                 "30/90 5a 01 54 01": "00 11", "30/90 5a 01 55 01": "00 1f",
-                 "30/90 5a 01 39 01": "00 50", "30/70 50 4d 00": "00 48",
-                 "30/70 50 4d 01": "00 5a", "30/93 01": "00 ff", "30/95": "00 2a"}}, )"));
+                 "responses": {"30/93 01": "00 ff"}}, )"));
     {
         OutputCapture quiet;
         ASSERT_EQ(0, IpmiInit());
     }
     SystemRecord sys = smbus_system();
-    ParameterRecord params[] = {param("DIV", 0x2D, 0x47), param("L30", 0x2D, 0x54),
-                                param("L32", 0x2D, 0x39), param("LGPU", 0x4D, 0x01)};
+    ParameterRecord params[] = {param("DIV", 0x2D, 0x47)};
     const PathCase cases[] = {
-        // 16 * 32 + 28 = 540 from the BMC: 1350000 / 540.
-        {"NCT7904D fan from the BMC", item("F30", CAT_FAN, 30, 1, 0x2D, 0x80, "DIV"), nullptr, 0,
-         2500,
-         {"ipmi openipmi 30/90 5a 00 80 01 -> 00 10", "ipmi openipmi 30/90 5a 00 81 01 -> 00 fc"}},
         // Agent (0x02 & 0x0F) >> 1 = 1 is not there: 0xFF shows as 0.
         {"PECI agent missing", item("T32", CAT_TEMP, 32, 1, 0x2D, 0x02), nullptr, 0, 0,
          {"ipmi openipmi 30/93 01 -> 00 ff"}},
@@ -308,133 +173,19 @@ TEST_F(Acquisition, BmcPathsAndTheirFallback) {
         // carries (Master Write-Read on its private bus).
         {"PECI refused: the chip", item("T32", CAT_TEMP, 32, 1, 0x2D, 0x24), nullptr, 0, 0x33,
          {"ipmi openipmi 30/93 02 -> c1", "ipmi openipmi 06/52 05 5a 01 24 -> 00 33"}},
-        {"BMC-kept value", item("X34", CAT_TEMP, 34, 1, 0x2D, 0x05), nullptr, 0, 42,
-         {"ipmi openipmi 30/95 -> 00 2a"}},
-        {"GPU temperature", item("G", CAT_TEMP, 26, 8, 0x4D, 0x00), nullptr, 0, 72,
-         {"ipmi openipmi 30/70 50 4d 00 -> 00 48"}},
-        // Limits: bank 1 of the BMC's NCT7904D; 17 * 32 + 31 = 575.
-        {"NCT7904D fan limit from the BMC", item("F30", CAT_FAN, 30, 1, 0x2D, 0x80, "DIV"),
-         "L30", 0, 2347,
-         {"ipmi openipmi 30/90 5a 01 54 01 -> 00 11", "ipmi openipmi 30/90 5a 01 55 01 -> 00 1f"}},
-        {"chip 32 limit through 30/90 bank 1", item("T32", CAT_TEMP, 32, 1, 0x2D, 0x02), "L32",
-         0, 80, {"ipmi openipmi 30/90 5a 01 39 01 -> 00 50"}},
-        {"BMC-kept limit", item("X34", CAT_TEMP, 34, 1, 0x2D, 0x05), "L32", 0, 42,
-         {"ipmi openipmi 30/95 -> 00 2a"}},
-        {"GPU limit", item("G", CAT_TEMP, 35, 8, 0x4D, 0x00), "LGPU", 0, 90,
-         {"ipmi openipmi 30/70 50 4d 01 -> 00 5a"}},
     };
     for (const PathCase& c : cases) check(sb, sys, params, c);
 }
 
-// ---- ISA and port paths ----------------------------------------------------------
-
-TEST_F(Acquisition, Nct6776fTemperatureFromTheBmcOnlyWhenItOwnsTheChip) {
-    // PECI agent (0x19 - 0x17) >> 1 = 1 reads 0x37; the local chip 0x24.
-    for (const char* platform :
-         {"00 34 06 00 01 00 00 00 00 00 00", "00 34 05 00 01 00 00 00 00 00 00"}) {
-        SCOPED_TRACE(platform);
-        reset_all();
-        Sandbox sb(std::string(R"({"clock": {"virtual": true},
-            "ports": {"0x295": {"index_data": {"data": "0x296", "registers": {"0x19": "0x24"}}}},
-            "bmc": {"interface": "openipmi", "responses": {"30/93 01": "00 37", "30/21": ")") +
-                   platform + R"("}}})");
-        {
-            OutputCapture quiet;
-            ASSERT_EQ(0, IpmiInit());
-        }
-        sys().iopl(3);
-        sb.clear_trace();
-        SystemRecord system{};
-        system.busType = BUS_ISA;
-        system.indexReg = 0x295;
-        system.dataReg = 0x296;
-        ItemRecord it = item("T33", CAT_TEMP, 33, BUS_ISA, 0, 0x19);
-        int64_t value = kUntouched;
-        EXPECT_EQ(0, get_item_readingImpl(&system, &it, 1, nullptr, 0, &it, &value));
-        const bool owned = platform[7] == '6';  // byte 1 of the answer
-        EXPECT_EQ(owned ? 0x37 : 0x24, value);
-        EXPECT_THAT(accesses(sb),
-                    ElementsAre("ipmi openipmi 30/21 -> " + std::string(platform),
-                                owned ? "ipmi openipmi 30/93 01 -> 00 37" : "isa b0 0x19 -> 0x24"));
-    }
-}
-
-// ---- retries against the limits --------------------------------------------------
-
-TEST_F(Acquisition, VoltageOutsideItsLimitsIsReadThreeTimes) {
-    // Chip 0 P12V: r * 62.5 mV. Limits 0x30 (3000 mV) and 0x10 (1000 mV).
-    // 0x40..0x42 are all above the high limit: the third is reported; 0x20
-    // is normal and read once.
-    const char* round[] = {"i2c 0 0x2d read 0x50 -> 0x30", "i2c 0 0x2d read 0x51 -> 0x10"};
-    struct {
-        const char* values;
-        int64_t mv;
-        std::vector<std::string> trace;
-    } const cases[] = {
-        {R"({"values": ["0x40", "0x41", "0x42"], "advance": "read"})", 4125,
-         {round[0], round[1], "i2c 0 0x2d read 0x20 -> 0x40", round[0], round[1],
-          "i2c 0 0x2d read 0x20 -> 0x41", round[0], round[1], "i2c 0 0x2d read 0x20 -> 0x42"}},
-        {R"("0x20")", 2000, {round[0], round[1], "i2c 0 0x2d read 0x20 -> 0x20"}},
-    };
-    for (const auto& c : cases) {
-        reset();
-        SmbusSandbox sb(smbus_board(std::string(R"("0x50": "0x30", "0x51": "0x10", "0x20": )") +
-                                    c.values));
-        SystemRecord sys = smbus_system();
-        ParameterRecord params[] = {param("VHI", 0x2D, 0x50), param("VLO", 0x2D, 0x51)};
-        ItemRecord it = item("V", CAT_VOLTAGE, 0, 1, 0x2D, 0x20, "VHI", "VLO");
-        it.volFunc = VF_P12V;
-        int64_t value = kUntouched;
-        EXPECT_EQ(0, get_item_reading(&sys, &it, 1, params, 2, &it, &value));
-        EXPECT_EQ(c.mv, value);
-        EXPECT_THAT(accesses(sb), ElementsAreArray(c.trace));
-    }
-}
+// The NCT6776F's PECI temperatures come from the BMC when it owns the chip
+// (report-bmc-openipmi), from the chip otherwise
+// (items-report-nct6776f-peci-read-locally-when-the-bmc-does-not-own-it).
+// Retries against the limits: items-report-reading-outside-its-limits-read-three-times.
 
 // ---- reference items ------------------------------------------------------------
 
-TEST_F(Acquisition, ReferenceItems) {
-    // Register 0x60 (bit 0 clear: not asserted), a temperature of 45 at 0x27.
-    SmbusSandbox sb(smbus_board(R"("0x60": "0x00", "0x27": "0x2D", "0x50": "0x50")"));
-    SystemRecord sys = smbus_system();
-    ParameterRecord params[] = {param("MASK", 0x2D, 0x60, 0x01), param("HI", 0x2D, 0x50)};
-    ItemRecord items[] = {item("A", CAT_SWITCH, 0, 1, 0x2D, 0x60, "MASK", "HI"),
-                          item("B", CAT_SWITCH, 0, 1, 0x2D, 0x60, "MASK", "HI"),
-                          item("T", CAT_TEMP, 0, 1, 0x2D, 0x27, "HI", "HI")};
-    const std::string refused =
-        "Error: Ref_Item_ID 'A' is not followed: the references loop or nest too deeply.\n";
-    auto times = [](int n, const std::string& line) {
-        std::string text;
-        while (n-- > 0) text += line;
-        return text;
-    };
-    struct Case {
-        const char* refA;
-        const char* refB;
-        int64_t state;
-        std::string err;
-    } cases[] = {
-        {"", "", 0, ""},     // no reference: reference reading 1
-        {"t", "", 0, ""},    // the temperature reads 45
-        // State 2 is abnormal: confirmed twice more, one message each time.
-        {"GONE", "", 2, times(3, "Error: Unknown Ref_Item_ID 'GONE'.\n")},
-        // A -> B -> A: B's reference is refused (0), so B reads 2 three
-        // times over; A sees 2, not 0, and is normal.
-        {"B", "A", 0, times(3, refused)},
-        {"A", "", 2, times(3, refused)},  // itself
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.refA);
-        copy_text(items[0].refItemId, c.refA);
-        copy_text(items[1].refItemId, c.refB);
-        OutputCapture out;
-        int64_t value = kUntouched;
-        EXPECT_EQ(0, get_item_reading(&sys, items, 3, params, 2, &items[0], &value));
-        EXPECT_EQ(c.state, value);
-        EXPECT_EQ(c.err, out.err());
-    }
-}
-
+// A missing reference, loops and a switch naming itself:
+// items-report-switches-judged-by-their-reference-items. The depth bound:
 TEST_F(Acquisition, ReferenceChainIsCutAtTheDepthBound) {
     SmbusSandbox sb(smbus_board(R"("0x60": "0x00")"));
     SystemRecord sys = smbus_system();
@@ -520,40 +271,32 @@ TEST_F(Acquisition, BankCheckGivesUpAfterThreeAttempts) {
 
 // ---- divisor, mask, range, status -------------------------------------------------
 
-TEST_F(Acquisition, DivisorRules) {
-    SmbusSandbox sb(smbus_board(R"("0x47": "0x90")"));
+// Fixed divisors and divisor fields: the bundled boards' reports.
+TEST_F(Acquisition, DivisorAndLimitFailures) {
+    SmbusSandbox sb(smbus_board(R"("0x47": "0x90", "0x3A": "0x3C")"));
     SystemRecord sys = smbus_system();
-    ParameterRecord params[] = {param("DIVISOR1", 0x2D, 0x47, 0x130), param("FANDIV", 0x2D, 0x47)};
-    uint32_t divisor = 77;
-    ItemRecord fixed = item("F3", CAT_FAN, 3, 1, 0x2D, 0, "DIVISOR1");
-    EXPECT_EQ(0, get_item_divisor(&sys, &fixed, params, 2, &divisor));
-    EXPECT_EQ(1u, divisor);
-    EXPECT_THAT(accesses(sb), IsEmpty());
-    // Field 0x30 of 0x90 is 1: divisor 2 (mask's low 8 bits only).
-    ItemRecord fan = item("F1", CAT_FAN, 1, 1, 0x2D, 0, "divisor1");
-    EXPECT_EQ(0, get_item_divisor(&sys, &fan, params, 2, &divisor));
-    EXPECT_EQ(2u, divisor);
+    ParameterRecord params[] = {param("FANDIV", 0x2D, 0x47), param("TLO", 0x2D, 0x3A)};
+    OutputCapture out;
     // Not named DIVISOR...: read, but not converted.
-    divisor = 77;
-    copy_text(fan.paraIndex1, "FANDIV");
+    uint32_t divisor = 77;
+    ItemRecord fan = item("F1", CAT_FAN, 1, 1, 0x2D, 0x28, "FANDIV", "TLO");
     EXPECT_EQ(0, get_item_divisor(&sys, &fan, params, 2, &divisor));
     EXPECT_EQ(77u, divisor);
-    OutputCapture out;
-    copy_text(fan.paraIndex1, "DIVISOR9");
-    EXPECT_EQ(-1, get_item_divisor(&sys, &fan, params, 2, &divisor));
+    EXPECT_THAT(accesses(sb), ElementsAre("i2c 0 0x2d read 0x47 -> 0x90"));
+    copy_text(fan.paraIndex1, "NODIV");
     EXPECT_EQ(-1, get_item_divisor(&sys, &fan, nullptr, 0, &divisor));
     EXPECT_EQ(77u, divisor);
-    EXPECT_EQ("Error: Cannot get the divisor 'DIVISOR9'!\nError: Cannot get the divisor "
-              "'DIVISOR9'!\n",
-              out.out());
-}
-
-TEST_F(Acquisition, BitmaskTakesTheLastMatch) {
-    ParameterRecord params[] = {param("M", 0, 0, 0x01), param("X", 0, 0, 0x02),
-                                param("m", 0, 0, 0x04)};
-    EXPECT_EQ(0x04u, get_item_bitmask("M", params, 3));
-    EXPECT_EQ(0u, get_item_bitmask("Y", params, 3));
-    EXPECT_EQ(0u, get_item_bitmask("M", nullptr, 0));
+    // A fan limit of a divisor chip without its divisor: divisor 0 fails.
+    int64_t value = kUntouched;
+    EXPECT_EQ(-1, get_item_limit(kLimitLow, &sys, "tlo", &fan, params, 2, &value));
+    EXPECT_EQ(0, value);
+    value = kUntouched;
+    ItemRecord temp = item("T0", CAT_TEMP, 0, 1, 0x2D, 0x27, "THI", "TLO");
+    EXPECT_EQ(-1, get_item_limit(kLimitLow, &sys, "NOPE", &temp, params, 2, &value));
+    EXPECT_EQ(kUntouched, value);
+    EXPECT_EQ("Error: Parameter is not found.\n", out.err());
+    const std::string missing = "Error: Cannot get the divisor 'NODIV'!\n";
+    EXPECT_EQ(missing + missing, out.out());
 }
 
 TEST_F(Acquisition, RangeOfAnItem) {

@@ -15,12 +15,8 @@ namespace {
 TEST(Conversions, FanCountToRpm) {
     // {chip, divisor, count, rpm, status}
     // clang-format off
-    const struct {
-        int32_t chipCode, divisor;
-        uint32_t count;
-        int64_t rpm;
-        int32_t status;
-    } cases[] = {
+    const struct { int32_t chipCode, divisor; uint32_t count; int64_t rpm; int32_t status; }
+    cases[] = {
         // A stopped fan is 0 RPM for every chip, even without a divisor.
         {1, 0, 0, 0, 0}, {3, 1, 0, 0, 0}, {6, 1, 0, 0, 0}, {23, 1, 0, 0, 0}, {30, 0, 0, 0, 0},
         // 5400000 / count, valid up to 0xFEFF.
@@ -49,11 +45,10 @@ TEST(Conversions, FanCountToRpm) {
     };
     // clang-format on
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "chip " << c.chipCode << " count " << c.count);
         int64_t rpm = -99;
-        EXPECT_EQ(c.status, FANConvert(c.count, c.chipCode, c.divisor, &rpm))
-            << "chip " << c.chipCode << " count " << c.count;
-        EXPECT_EQ(c.rpm, rpm) << "chip " << c.chipCode << " count " << c.count << " divisor "
-                              << c.divisor;
+        EXPECT_EQ(c.status, FANConvert(c.count, c.chipCode, c.divisor, &rpm));
+        EXPECT_EQ(c.rpm, rpm);
     }
 }
 
@@ -74,10 +69,8 @@ TEST(Conversions, DivisorFieldToDivisor) {
     // clang-format on
     for (const auto& c : cases) {
         uint32_t divisor = 77;
-        EXPECT_EQ(c.status, DIVISORConvert(c.raw, c.chipCode, c.bitMask, &divisor))
-            << "mask " << c.bitMask;
-        EXPECT_EQ(c.divisor, divisor)
-            << "raw " << c.raw << " chip " << c.chipCode << " mask " << c.bitMask;
+        EXPECT_EQ(c.status, DIVISORConvert(c.raw, c.chipCode, c.bitMask, &divisor));
+        EXPECT_EQ(c.divisor, divisor) << c.raw << " " << c.chipCode << " " << c.bitMask;
     }
 }
 
@@ -126,18 +119,14 @@ TEST(Conversions, VoltageEveryRailOfEveryChip) {
                 {-42480, 51222}, {13, 255}, {13, 255}}},
         // clang-format on
     };
-    for (const auto& row : rows) {
-        for (uint32_t chip : row.chipCodes) {
-            for (uint32_t rail = 0; rail < 9; ++rail) {
+    for (const auto& row : rows)
+        for (uint32_t chip : row.chipCodes)
+            for (uint32_t rail = 0; rail < 9; ++rail)
                 for (int i = 0; i < 2; ++i) {
                     int64_t mv = -99;
                     EXPECT_EQ(0, VOLTAGEConvert(chip, rail, kRaws[i], &mv));
-                    EXPECT_EQ(row.millivolts[rail][i], mv)
-                        << "chip " << chip << " rail " << rail << " raw " << kRaws[i];
+                    EXPECT_EQ(row.millivolts[rail][i], mv) << chip << " " << rail << " " << i;
                 }
-            }
-        }
-    }
 }
 
 TEST(Conversions, VoltageEdges) {
@@ -170,8 +159,7 @@ TEST(Conversions, VoltageEdges) {
     for (const auto& c : cases) {
         int64_t mv = -99;
         EXPECT_EQ(0, VOLTAGEConvert(c.chipCode, c.volFunc, c.raw, &mv));
-        EXPECT_EQ(c.millivolts, mv)
-            << "chip " << c.chipCode << " rail " << c.volFunc << " raw " << c.raw;
+        EXPECT_EQ(c.millivolts, mv) << c.chipCode << " " << c.volFunc << " " << c.raw;
     }
 }
 
@@ -179,8 +167,7 @@ TEST(Conversions, VoltageOfChipsWithoutARowIsZero) {
     for (uint32_t chip : {3u, 4u, 6u, 8u, 11u, 18u, 20u, 26u, 27u, 31u, 37u, 64u, 0xFFFFFFFFu})
         for (uint32_t rail = 0; rail <= 9; ++rail) {
             int64_t mv = -99;
-            EXPECT_EQ(0, VOLTAGEConvert(chip, rail, 255, &mv));
-            EXPECT_EQ(0, mv) << "chip " << chip << " rail " << rail;
+            EXPECT_TRUE(VOLTAGEConvert(chip, rail, 255, &mv) == 0 && mv == 0) << chip << rail;
         }
 }
 
@@ -206,10 +193,8 @@ TEST(Conversions, TemperatureByteToDegrees) {
 TEST(Conversions, SwitchBitsToState) {
     // {raw, mask, active level, chip, reference reading, state}
     // clang-format off
-    const struct {
-        int32_t raw, bitMask, activeLevel, chipCode;
-        int64_t refReading, state;
-    } cases[] = {
+    const struct { int32_t raw, bitMask, activeLevel, chipCode; int64_t refReading, state; }
+    cases[] = {
         // Active high: the masked bit set is asserted (1).
         {0x10, 0x10, 1, 1, 1, 1}, {0x10, 0x10, 1, 1, 0, 1}, {0xEF, 0x10, 1, 1, 1, 0},
         {0x00, 0x10, 1, 1, 0, 2}, {0x18, 0x10, 2, 22, 1, 1},
@@ -225,11 +210,10 @@ TEST(Conversions, SwitchBitsToState) {
     // clang-format on
     for (const auto& c : cases) {
         int64_t state = -99;
-        EXPECT_EQ(0,
-                  SWITCHConvert(c.raw, c.bitMask, &state, c.activeLevel, c.chipCode, c.refReading));
-        EXPECT_EQ(c.state, state) << "raw " << c.raw << " mask " << c.bitMask << " level "
-                                  << c.activeLevel << " chip " << c.chipCode << " ref "
-                                  << c.refReading;
+        const int32_t level = c.activeLevel;
+        EXPECT_EQ(0, SWITCHConvert(c.raw, c.bitMask, &state, level, c.chipCode, c.refReading));
+        EXPECT_EQ(c.state, state) << c.raw << " " << c.bitMask << " " << c.activeLevel << " "
+                                  << c.chipCode << " " << c.refReading;
     }
 }
 
