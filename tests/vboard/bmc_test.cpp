@@ -269,15 +269,6 @@ TEST_P(BmcCommands, WritesReachTheChipsAndTheBankIsPutBack) {
     EXPECT_EQ(0x07, sys().inb(0x296));
     sys().outb(0x50, 0x200);
     EXPECT_EQ(0xEE, sys().inb(0x201));
-
-    // A forced completion code leaves the chip alone.
-    Bmc forced(R"({"bmc": {"interface": ")" + interface + R"(", "device_id_cc": "0xC1",
-        "buses": {"0x05": [{"address": "0x2D", "registers": {"0x2B": "0x37"}}]},
-        "completion_codes": {"06/52": "0xC3"}}})",
-               device_of(interface));
-    EXPECT_EQ(hex("c1"), transact(interface, forced.fd, 0x06, 0x01, {}));
-    EXPECT_EQ(hex("c3"), transact(interface, forced.fd, 0x06, 0x52, hex("05 5a 00 2b 99")));
-    EXPECT_EQ(hex("00 37"), transact(interface, forced.fd, 0x30, 0x22, hex("05 5a 01 2b")));
 }
 
 // ---- IMB driver specifics ----

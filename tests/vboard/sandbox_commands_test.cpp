@@ -37,48 +37,8 @@ int exit_code(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The short Base Board record of the board file's shorthand and End Of Table:
-// the block the identification's fallback pipeline reads.
-constexpr const char* kSmbiosBoard = R"({
-  "smbios": {
-    "entry_point": "0xF0A00",
-    "table_address": "0xF1000",
-    "structures": [
-      {"type": 2, "manufacturer": "KELVORANTE", "product": "VB-111", "version": "1.1"},
-      {"type": 127}
-    ]
-  }
-})";
-
-// Lengths: 30 + 6 = 36 bytes of table.
-constexpr const char* kSmbiosText =
-    "# dmidecode 3.4\n"
-    "Getting SMBIOS data from sysfs.\n"
-    "SMBIOS 2.6 present.\n"
-    "2 structures occupying 36 bytes.\n"
-    "Table at 0x000F1000.\n"
-    "\n"
-    "Handle 0x0000, DMI type 2, 7 bytes\n"
-    "Base Board Information\n"
-    "\tManufacturer: KELVORANTE\n"
-    "\tProduct Name: VB-111\n"
-    "\tVersion: 1.1\n"
-    "\n"
-    "Handle 0x0001, DMI type 127, 4 bytes\n"
-    "End Of Table\n"
-    "\n";
-
-// The board identification's fallback pipeline finds the type-2 block's lines.
-TEST(SandboxCommands, DmidecodePrintsTheStructuresInItsLayout) {
-    Sandbox sb(kSmbiosBoard);
-    EXPECT_EQ(kSmbiosText, run_popen("dmidecode"));
-    const std::string pipeline =
-        "dmidecode|grep -i 'DMI type 2,' -A 6 | grep Product | sed 's/Product Name: //g' | "
-        "sed 's/\\t//g'";
-    EXPECT_EQ("VB-111\n", run_popen(pipeline));
-    EXPECT_THAT(sb.trace(), ElementsAre("popen dmidecode", "popen " + pipeline));
-}
-
+// The layout dmidecode prints, read through the identification's pipeline:
+// first-run-identified-through-dmidecode.
 TEST(SandboxCommands, DmidecodeTextAndAbsence) {
     // A literal text is printed byte for byte, NUL, quotes and escapes too.
     const std::string text("A 'q' \"d\" \\ \\0 \\c %s $HOME `id`\n\0tail", 37);
