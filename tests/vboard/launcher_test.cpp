@@ -44,25 +44,6 @@ bool wait_for_lines(const std::string& file, const std::string& line, int count)
     return false;
 }
 
-// The exporter's launcher shares the option parser: its own help, and an
-// exporter option before "--" refused before anything is made.
-TEST(Launcher, ExporterLauncherHelpAndRefusal) {
-    TempDir tmp;  // TMPDIR: a run that got as far as making a root leaves it here
-    SimResult help = run_program(SV_EXPORTER_SIM_PATH, {"--help"}, {"TMPDIR=" + tmp.path()});
-    EXPECT_EQ(0, help.status);
-    EXPECT_NE(std::string::npos,
-              help.out.find("\nfirst word that is not an option below (sensorvisor-exporter-sim -- "
-                            "--help lists them).\n"))
-        << help.out;
-    SimResult refused = run_program(SV_EXPORTER_SIM_PATH, {"--board", kBasic, "--check"},
-                                    {"TMPDIR=" + tmp.path()});
-    EXPECT_EQ(2, refused.status);
-    EXPECT_EQ("sensorvisor-exporter-sim: unknown option --check (sensorvisor-exporter's own options "
-              "go after --); see sensorvisor-exporter-sim --help\n",
-              refused.err);
-    EXPECT_TRUE(fs::is_empty(tmp.path()));
-}
-
 // A directory made for the launcher by hand is seeded as a new root, keeping
 // its mode; one that holds anything is used as it stands.
 TEST(Launcher, AnEmptyRootIsSeeded) {

@@ -1,5 +1,6 @@
 // The sandbox's commands, run the way the monitor runs them: dmidecode through
-// popen, modprobe through system, mail from a script with a here-document.
+// popen, modprobe through system. The mail command, run from the alert's
+// script: the alert tests (tests/alert/mail_script_test.cpp).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -88,49 +89,6 @@ TEST(SandboxCommands, ModprobeListsModulesAsTheKernel) {
     EXPECT_EQ("system modprobe i2c-i801 2>/dev/null -> 0", sb.trace().front());
     EXPECT_EQ(3, std::distance(fs::directory_iterator(sb.path("/proc")), fs::directory_iterator()))
         << "bus, modules, mounts and nothing left beside them";
-}
-
-// The alert mail as the monitor sends it: a script with a here-document,
-// executed in a child.
-void run_script(const std::string& path) {
-    pid_t child = sys().fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        sys().execlp(path.c_str(), path.c_str());
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(child, sys().waitpid(child, &status, 0));
-}
-
-// The mail file, an absolute link in a reused root, leads where it would in
-// a chroot: to a place inside the root.
-TEST(SandboxCommands, MailAppendsEachMessageToTheSentFile) {
-    Sandbox sb("{}");
-    TempDir outside;
-    fs::create_symlink(outside.path() + "/sent", sb.path("/var/mail/sent"));
-    sb.write_file("/tmp/SensorvisorMailAlert",
-                  "#!/bin/bash\n"
-                  "mail -s \"Alert: system health warning!\" root@a.example ops@b.example <<EOT\n"
-                  "CPU1 Temperature Failed(Bad)!\n"
-                  "EOT\n");
-    ASSERT_EQ(0, sys().chmod("/tmp/SensorvisorMailAlert", 0700));
-    run_script("/tmp/SensorvisorMailAlert");
-    const std::string first =
-        "To: root@a.example, ops@b.example\n"
-        "Subject: Alert: system health warning!\n"
-        "\n"
-        "CPU1 Temperature Failed(Bad)!\n"
-        "\n";
-    EXPECT_EQ(first, sb.read_file("/var/mail/sent"));
-
-    // A body without a final line feed gets one; a refused mail adds nothing.
-    EXPECT_EQ(0, exit_code("printf 'E-mail Test!' | mail -s'Alert: E-mail Test!' admin"));
-    EXPECT_EQ(1, exit_code("echo lost | mail -s nobody 2>/dev/null"));
-    EXPECT_EQ(first + "To: admin\nSubject: Alert: E-mail Test!\n\nE-mail Test!\n\n",
-              sb.read_file("/var/mail/sent"));
-    EXPECT_TRUE(fs::exists(sb.root() + outside.path() + "/sent"));
-    EXPECT_TRUE(fs::is_empty(outside.path()));
 }
 
 }  // namespace
