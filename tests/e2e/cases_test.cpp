@@ -7,7 +7,7 @@
 //                  a --board line the case's board.json is used.
 //   stdout stderr  expected output (a missing file means: nothing). A line
 //                  "@CTIME@" inside a line stands for a ctime() timestamp,
-//                  "@ROOT@" for the root's host path.
+//                  "@ROOT@" for the root's host path, "@CASE@" and "@BOARDS@" as in args.
 //   status         expected exit status (default 0)
 //   expected-root/ files that must be in the root afterwards, byte for byte
 //   absent         paths (one per line) that must not exist afterwards
@@ -103,8 +103,11 @@ void run_and_check(const fs::path& case_dir, const fs::path& step_dir, const std
     EXPECT_EQ(std::stoi(read_or(step_dir / "status", "0")), result.status);
     std::string expected_out = read_or(step_dir / "stdout", "");
     std::string expected_err = read_or(step_dir / "stderr", "");
-    for (std::string* expected : {&expected_out, &expected_err})
+    for (std::string* expected : {&expected_out, &expected_err}) {
         replace_all(expected, "@ROOT@", fs::weakly_canonical(root).string());
+        replace_all(expected, "@CASE@", case_dir.string());
+        replace_all(expected, "@BOARDS@", SV_SOURCE_BOARDS_DIR);
+    }
     EXPECT_TRUE(output_matches(expected_out, result.out))
         << "stdout differs.\n--- expected\n" << expected_out << "--- actual\n" << result.out;
     EXPECT_TRUE(output_matches(expected_err, result.err))

@@ -269,15 +269,6 @@ TEST_P(BmcCommands, WritesReachTheChipsAndTheBankIsPutBack) {
     EXPECT_EQ(0x07, sys().inb(0x296));
     sys().outb(0x50, 0x200);
     EXPECT_EQ(0xEE, sys().inb(0x201));
-
-    // A forced completion code leaves the chip alone.
-    Bmc forced(R"({"bmc": {"interface": ")" + interface + R"(", "device_id_cc": "0xC1",
-        "buses": {"0x05": [{"address": "0x2D", "registers": {"0x2B": "0x37"}}]},
-        "completion_codes": {"06/52": "0xC3"}}})",
-               device_of(interface));
-    EXPECT_EQ(hex("c1"), transact(interface, forced.fd, 0x06, 0x01, {}));
-    EXPECT_EQ(hex("c3"), transact(interface, forced.fd, 0x06, 0x52, hex("05 5a 00 2b 99")));
-    EXPECT_EQ(hex("00 37"), transact(interface, forced.fd, 0x30, 0x22, hex("05 5a 01 2b")));
 }
 
 // ---- IMB driver specifics ----
@@ -359,13 +350,9 @@ TEST(OpenIpmi, ReceivedMessagesCarryTheRequestsIdentityAndFitTheBuffer) {
                                  long(r.recv.addr_len), r.address.addr_type, r.address.channel}));
     EXPECT_EQ(hex("00 3c"), r.data);
 
-    // Too small a buffer keeps the message; the truncating receive cuts it.
-    ASSERT_EQ(0, send(fd, {3, 0x06, 0x37, {}}));  // 17 bytes come back
-    Received small = receive(fd, 16);
-    EXPECT_EQ(EMSGSIZE, small.error);
-    EXPECT_EQ(-1, small.recv.msgid);  // the caller's record is not touched
-    EXPECT_EQ(hex(kGuidAnswer), receive(fd, 17).data);
-    ASSERT_EQ(0, send(fd, {4, 0x06, 0x37, {}}));
+    // The truncating receive cuts what does not fit (the plain receive keeps
+    // it: hw OpenIpmiTest.RefusedRequestsReportTheirCause).
+    ASSERT_EQ(0, send(fd, {4, 0x06, 0x37, {}}));  // 17 bytes come back
     Received cut = receive(fd, 3, IPMICTL_RECEIVE_MSG_TRUNC);
     EXPECT_EQ(-1, cut.result);
     EXPECT_EQ(EMSGSIZE, cut.error);
@@ -423,15 +410,11 @@ TEST(OpenIpmi, AnswersWaitForTheLatencyAndNobodyAnswersOnTheIpmb) {
     EXPECT_THAT(bmc.sb.trace(), ElementsAre("ipmi openipmi ipmb 0 0x52 06/01 -> c3"));
 }
 
-TEST(OpenIpmi, ASilentBmcTimesOutOrStopsARunThatWaitsForever) {
+// Its time-out: silent-bmc-times-out-and-the-run-goes-on.
+TEST(OpenIpmi, ASilentBmcStopsARunThatWaitsForever) {
     Bmc bmc(R"({"clock": {"virtual": true}, "bmc": {"interface": "openipmi", "respond": false}})",
             "/dev/ipmi0");
-    bmc.sb.clear_trace();
     ASSERT_EQ(0, send(bmc.fd, {2, 0x30, 0x95, {}}));
-    errno = 0;
-    EXPECT_EQ(0, sys().wait_readable(bmc.fd, 1500));
-    EXPECT_EQ(ETIMEDOUT, errno);
-    EXPECT_THAT(bmc.sb.trace(), ElementsAre("ipmi openipmi 30/95 -> timeout"));
     EXPECT_DEATH(sys().wait_readable(bmc.fd, -1),
                  "select\\(\\) on /dev/ipmi0 without a time limit.*hangs here forever");
 }

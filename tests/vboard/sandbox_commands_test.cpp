@@ -1,5 +1,6 @@
 // The sandbox's commands, run the way the monitor runs them: dmidecode through
-// popen, modprobe through system, mail from a script with a here-document.
+// popen, modprobe through system. The mail command, run from the alert's
+// script: the alert tests (tests/alert/mail_script_test.cpp).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -37,48 +38,8 @@ int exit_code(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The short Base Board record of the board file's shorthand and End Of Table:
-// the block the identification's fallback pipeline reads.
-constexpr const char* kSmbiosBoard = R"({
-  "smbios": {
-    "entry_point": "0xF0A00",
-    "table_address": "0xF1000",
-    "structures": [
-      {"type": 2, "manufacturer": "KELVORANTE", "product": "VB-111", "version": "1.1"},
-      {"type": 127}
-    ]
-  }
-})";
-
-// Lengths: 30 + 6 = 36 bytes of table.
-constexpr const char* kSmbiosText =
-    "# dmidecode 3.4\n"
-    "Getting SMBIOS data from sysfs.\n"
-    "SMBIOS 2.6 present.\n"
-    "2 structures occupying 36 bytes.\n"
-    "Table at 0x000F1000.\n"
-    "\n"
-    "Handle 0x0000, DMI type 2, 7 bytes\n"
-    "Base Board Information\n"
-    "\tManufacturer: KELVORANTE\n"
-    "\tProduct Name: VB-111\n"
-    "\tVersion: 1.1\n"
-    "\n"
-    "Handle 0x0001, DMI type 127, 4 bytes\n"
-    "End Of Table\n"
-    "\n";
-
-// The board identification's fallback pipeline finds the type-2 block's lines.
-TEST(SandboxCommands, DmidecodePrintsTheStructuresInItsLayout) {
-    Sandbox sb(kSmbiosBoard);
-    EXPECT_EQ(kSmbiosText, run_popen("dmidecode"));
-    const std::string pipeline =
-        "dmidecode|grep -i 'DMI type 2,' -A 6 | grep Product | sed 's/Product Name: //g' | "
-        "sed 's/\\t//g'";
-    EXPECT_EQ("VB-111\n", run_popen(pipeline));
-    EXPECT_THAT(sb.trace(), ElementsAre("popen dmidecode", "popen " + pipeline));
-}
-
+// The layout dmidecode prints, read through the identification's pipeline:
+// first-run-identified-through-dmidecode.
 TEST(SandboxCommands, DmidecodeTextAndAbsence) {
     // A literal text is printed byte for byte, NUL, quotes and escapes too.
     const std::string text("A 'q' \"d\" \\ \\0 \\c %s $HOME `id`\n\0tail", 37);
@@ -128,49 +89,6 @@ TEST(SandboxCommands, ModprobeListsModulesAsTheKernel) {
     EXPECT_EQ("system modprobe i2c-i801 2>/dev/null -> 0", sb.trace().front());
     EXPECT_EQ(3, std::distance(fs::directory_iterator(sb.path("/proc")), fs::directory_iterator()))
         << "bus, modules, mounts and nothing left beside them";
-}
-
-// The alert mail as the monitor sends it: a script with a here-document,
-// executed in a child.
-void run_script(const std::string& path) {
-    pid_t child = sys().fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        sys().execlp(path.c_str(), path.c_str());
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(child, sys().waitpid(child, &status, 0));
-}
-
-// The mail file, an absolute link in a reused root, leads where it would in
-// a chroot: to a place inside the root.
-TEST(SandboxCommands, MailAppendsEachMessageToTheSentFile) {
-    Sandbox sb("{}");
-    TempDir outside;
-    fs::create_symlink(outside.path() + "/sent", sb.path("/var/mail/sent"));
-    sb.write_file("/tmp/SensorvisorMailAlert",
-                  "#!/bin/bash\n"
-                  "mail -s \"Alert: system health warning!\" root@a.example ops@b.example <<EOT\n"
-                  "CPU1 Temperature Failed(Bad)!\n"
-                  "EOT\n");
-    ASSERT_EQ(0, sys().chmod("/tmp/SensorvisorMailAlert", 0700));
-    run_script("/tmp/SensorvisorMailAlert");
-    const std::string first =
-        "To: root@a.example, ops@b.example\n"
-        "Subject: Alert: system health warning!\n"
-        "\n"
-        "CPU1 Temperature Failed(Bad)!\n"
-        "\n";
-    EXPECT_EQ(first, sb.read_file("/var/mail/sent"));
-
-    // A body without a final line feed gets one; a refused mail adds nothing.
-    EXPECT_EQ(0, exit_code("printf 'E-mail Test!' | mail -s'Alert: E-mail Test!' admin"));
-    EXPECT_EQ(1, exit_code("echo lost | mail -s nobody 2>/dev/null"));
-    EXPECT_EQ(first + "To: admin\nSubject: Alert: E-mail Test!\n\nE-mail Test!\n\n",
-              sb.read_file("/var/mail/sent"));
-    EXPECT_TRUE(fs::exists(sb.root() + outside.path() + "/sent"));
-    EXPECT_TRUE(fs::is_empty(outside.path()));
 }
 
 }  // namespace

@@ -41,22 +41,6 @@ TEST(VirtualBoard, PortPermissionNeedsRoot) {
                 ElementsAre("iopl 3 -> -1", "ioperm 0x2e 2 1 -> -1", "iopl 4 -> -1"));
 }
 
-TEST(VirtualBoard, VirtualClockAdvancesOnlyBySleeping) {
-    Sandbox sb(R"({"clock": {"start": "2026-12-04 23:13:59", "virtual": true}})");
-    tm start{};
-    strptime("2026-12-04 23:13:59", "%Y-%m-%d %H:%M:%S", &start);
-    start.tm_isdst = -1;
-    time_t expected = mktime(&start);
-    EXPECT_EQ(expected, sys().time(nullptr));
-    sys().sleep(5);
-    sys().usleep(550000);
-    sys().usleep(450000);
-    time_t now = 0;
-    EXPECT_EQ(expected + 6, sys().time(&now));
-    EXPECT_EQ(expected + 6, now);
-    EXPECT_THAT(sb.trace(), ElementsAre("sleep 5", "usleep 550000", "usleep 450000"));
-}
-
-// Paths and commands kept inside the root: sandbox_paths_test, sandbox_commands_test.
+// The virtual clock: Launcher.AReportLoopOnABundledVirtualBoardKeepsItsPace.
 
 }  // namespace
