@@ -1,0 +1,148 @@
+// Exporter cases: each folder under tests/export/cases runs
+// sensorvisor-exporter-sim once and compares its status, what it printed and
+// the text file it left with the files beside it.
+//
+//   args       the board, then the exporter's words, one per line. @BOARDS@ is
+//              the bundled boards, @E2E@ tests/e2e, @CASE@ the case's folder;
+//              @DIR@ a fresh folder that
+//              holds a plain file "plain-file" and an empty folder
+//              "a-directory"; @BUSY@ a loopback address already listened on.
+//   status stdout stderr   as in the end-to-end cases (missing: 0, nothing)
+//   textfile   the whole of @DIR@/x.prom afterwards, where "@NUMBER@" stands
+//              for a number that differs from run to run (a timestamp, a
+//              duration); promtool must accept it. Without it, @DIR@ must be
+//              left as it was: bad input writes nothing, not even half.
+//              @DIR@ and @BUSY@ stand for the same in the expected files.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "export/exposition.h"
+#include "support/sandbox.h"
+#include "support/sim_run.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kCases = fs::path(SV_TESTS_DIR) / "export" / "cases";
+
+std::string read_or_empty(const fs::path& path) {
+    return fs::exists(path) ? read_whole_file(path.string()) : "";
+}
+
+std::vector<std::string> listing(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        names.push_back(fs::relative(entry.path(), dir).string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A loopback socket that listens, so that the exporter finds its port taken.
+class BusyPort {
+public:
+    BusyPort() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        EXPECT_EQ(0, bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address));
+        EXPECT_EQ(0, listen(fd_, 1));
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        address_ = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    }
+    ~BusyPort() { close(fd_); }
+    const std::string& address() const { return address_; }
+
+private:
+    int fd_;
+    std::string address_;
+};
+
+bool matches_with_numbers(const std::string& expected, const std::string& actual) {
+    std::string pattern;
+    for (char c : expected) {
+        if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) pattern += '\\';
+        pattern += c;
+    }
+    pattern = std::regex_replace(pattern, std::regex("@NUMBER@"), "[0-9.e+-]+");
+    return std::regex_match(actual, std::regex(pattern));
+}
+
+class ExporterCase : public testing::TestWithParam<std::string> {};
+
+TEST_P(ExporterCase, StatusOutputAndTextFileAsExpected) {
+    const fs::path dir = kCases / GetParam();
+    TempDir scratch;
+    write_whole_file(scratch.path() + "/plain-file", "x");
+    fs::create_directory(scratch.path() + "/a-directory");
+    const std::vector<std::string> before = listing(scratch.path());
+    BusyPort busy;
+
+    std::vector<std::string> args;
+    std::istringstream lines(read_whole_file((dir / "args").string()));
+    for (std::string line; std::getline(lines, line);) {
+        for (const auto& [from, to] :
+             {std::pair<std::string, std::string>{"@BOARDS@", SV_SOURCE_BOARDS_DIR},
+              {"@E2E@", std::string(SV_TESTS_DIR) + "/e2e"},
+              {"@CASE@", dir.string()},
+              {"@DIR@", scratch.path()},
+              {"@BUSY@", busy.address()}})
+            for (size_t at; (at = line.find(from)) != std::string::npos;)
+                line.replace(at, from.size(), to);
+        args.push_back(line);
+    }
+    args.insert(args.begin(), "--board");
+    args.insert(args.begin() + 2, "--");
+    SimResult run = run_program(SV_EXPORTER_SIM_PATH, args, {}, 20);
+
+    auto expected = [&](const char* name) {
+        std::string text = std::regex_replace(read_or_empty(dir / name), std::regex("@DIR@"),
+                                              scratch.path());
+        return std::regex_replace(text, std::regex("@BUSY@"), busy.address());
+    };
+    EXPECT_EQ(fs::exists(dir / "status") ? std::stoi(read_or_empty(dir / "status")) : 0,
+              run.status);
+    EXPECT_EQ(expected("stdout"), run.out);
+    EXPECT_EQ(expected("stderr"), run.err);
+    if (!fs::exists(dir / "textfile")) {
+        EXPECT_EQ(before, listing(scratch.path()));
+        return;
+    }
+    const std::string file = scratch.path() + "/x.prom";
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_TRUE(matches_with_numbers(expected("textfile"), read_whole_file(file)))
+        << "--- expected\n" << expected("textfile") << "--- actual\n" << read_whole_file(file);
+    if (!fs::exists("/usr/bin/promtool"))
+        GTEST_SKIP() << "promtool is missing (package prometheus)";
+    SimResult lint = run_program("/bin/sh", {"-c", "promtool check metrics < " + file});
+    EXPECT_EQ(0, lint.status) << lint.out << lint.err;
+}
+
+std::vector<std::string> case_names() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kCases))
+        names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExporterCase, testing::ValuesIn(case_names()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                             std::string name = info.param;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
+
+TEST(Exposition, LabelValuesEscapeBackslashQuoteAndLineFeed) {
+    EXPECT_EQ(R"(Fan \"A\" \\ 2\n)", escape_label_value("Fan \"A\" \\ 2\n"));
+}
+
+}  // namespace
