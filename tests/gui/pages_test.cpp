@@ -1,8 +1,22 @@
-// The Summary, chart and Items pages drawn from display records made in the
-// test: which widgets show, their texts, the alarm icons, the histories.
+// The Summary, chart and Items pages drawn from display records: which
+// widgets show, their texts, the alarm icons, the histories. The cases in
+// tests/gui/page-cases list the records of each draw and what must show
+// afterwards, one a line:
+//   item NAME|CATEGORY|READING[|HIGH|LOW|MONITOR|THERMAL WORD]
+//                       a record (limits 0, monitored, no word by default)
+//   items N RECORD      N such records
+//   draw                the pages drawn from the records listed since the last
+//   frame F             the Summary page's frame, as summary_frame() shows it
+//   text WIDGET TEXT    a label's or button's text
+//   shown|hidden WIDGET
+//   stdout TEXT         what the draw printed ("\n" for a line feed)
+//   row CELLS           the next row of the Items page, cells between "|"
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <regex>
 
 #include "common/fixed_text.h"
 #include "gui/chart_pages.h"
@@ -30,13 +44,38 @@ ItemDisplay item(const char* name, int32_t category, int64_t reading, int64_t hi
     return d;
 }
 
+std::vector<std::string> fields(const std::string& text) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (size_t bar; (bar = text.find('|', start)) != std::string::npos; start = bar + 1)
+        out.push_back(text.substr(start, bar - start));
+    out.push_back(text.substr(start));
+    return out;
+}
+
+ItemDisplay record(const std::string& text) {
+    const char* const kCategories[] = {"FAN", "VOLTAGE", "TEMP", "SWITCH", "DRIVE"};
+    std::vector<std::string> f = fields(text);
+    f.resize(7);
+    int32_t category = int32_t(std::find(std::begin(kCategories), std::end(kCategories), f[1]) -
+                               std::begin(kCategories));
+    auto number = [](const std::string& s, int64_t otherwise) {
+        return s.empty() ? otherwise : std::stoll(s);
+    };
+    return item(f[0].c_str(), category, number(f[2], 0), number(f[3], 0), number(f[4], 0),
+                int32_t(number(f[5], 1)), f[6].empty() ? nullptr : f[6].c_str());
+}
+
 class Pages : public WindowTest {
 protected:
     void draw(std::vector<ItemDisplay>& items) {
-        build_Summary(myapp1, items.data(), int32_t(items.size()));
-        build_Fan(myapp1, items.data(), int32_t(items.size()));
-        build_Voltage(myapp1, items.data(), int32_t(items.size()));
-        build_Thermal(myapp1, items.data(), int32_t(items.size()));
+        const int32_t n = int32_t(items.size());
+        build_Summary(myapp1, items.data(), n);
+        build_Fan(myapp1, items.data(), n);
+        build_Voltage(myapp1, items.data(), n);
+        build_Thermal(myapp1, items.data(), n);
+        build_Items(myapp1, items.data(), ctx->system, ctx->items, n, ctx->parameters,
+                    ctx->parameterCount);
     }
     // What shows of the page's frame: each group's header and alarm icon,
     // then the three separators ("H" header, "!" icon, "-" separator).
@@ -52,139 +91,71 @@ protected:
     }
 };
 
-TEST_F(Pages, SummaryGroupsHeadersSeparatorsAndIcons) {
-    struct Case {
-        const char* what;
-        std::vector<ItemDisplay> items;
-        const char* frame;  // as summary_frame()
+class PageCase : public Pages, public testing::WithParamInterface<std::string> {};
+
+TEST_P(PageCase, ShowsWhatItLists) {
+    std::ifstream file(std::string(SV_TESTS_DIR) + "/gui/page-cases/" + GetParam() + ".page");
+    std::vector<ItemDisplay> items;
+    std::vector<ListRow> rows_expected;
+    std::string printed;
+    auto check_rows = [&] {
+        if (!rows_expected.empty()) {
+            EXPECT_EQ(rows(), rows_expected);
+        }
+        rows_expected.clear();
     };
-    std::vector<Case> cases = {
-        {"nothing monitored", {item("F", CAT_FAN, 3000, 0, 1500, 0)}, "..........."},
-        {"statuses only", {item("S", CAT_SWITCH, 0)}, "......H...."},
-        // A switch that cannot tell (2) shows "Good" but counts as abnormal.
-        {"fans and statuses",
-         {item("F", CAT_FAN, 3000, 0, 1500), item("S", CAT_SWITCH, 2)},
-         "H.....H!-.."},
-        {"all four, a low voltage",
-         {item("F", CAT_FAN, 3000, 0, 1500), item("V", CAT_VOLTAGE, 900, 1300, 1000),
-          item("T", CAT_TEMP, 40, 80), item("S", CAT_SWITCH, 0)},
-         "H.H!H.H.---"},
-        {"voltages and temperatures, a hot one",
-         {item("V", CAT_VOLTAGE, 1100, 1300, 1000), item("T", CAT_TEMP, 85, 80)},
-         "..H.H!...-."},
-        {"a bad switch, a stopped fan",
-         {item("F", CAT_FAN, 0, 0, 1500), item("S", CAT_SWITCH, 1)},
-         "H!....H!-.."},
-    };
-    for (Case& c : cases) {
-        draw(c.items);
-        EXPECT_EQ(summary_frame(), c.frame) << c.what;
+    int number = 0;
+    for (std::string line; std::getline(file, line);) {
+        SCOPED_TRACE("line " + std::to_string(++number) + ": " + line);
+        const size_t space = line.find(' ');
+        const std::string word = line.substr(0, space);
+        const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
+        const std::string name = rest.substr(0, rest.find(' '));
+        const std::string value = rest.substr(std::min(rest.size(), name.size() + 1));
+        if (word == "item") {
+            items.push_back(record(rest));
+        } else if (word == "items") {
+            items.insert(items.end(), size_t(std::stoi(name)), record(value));
+        } else if (word == "draw") {
+            check_rows();
+            OutputCapture capture;
+            draw(items);
+            printed = capture.out();
+            items.clear();
+        } else if (word == "frame") {
+            EXPECT_EQ(summary_frame(), rest);
+        } else if (word == "text") {
+            EXPECT_TRUE(visible(name.c_str()));
+            EXPECT_EQ(text(name.c_str()), value);
+        } else if (word == "shown" || word == "hidden") {
+            EXPECT_EQ(visible(rest.c_str()), word == "shown");
+        } else if (word == "stdout") {
+            EXPECT_EQ(printed, std::regex_replace(rest, std::regex(R"(\\n)"), "\n"));
+        } else if (word == "row") {
+            std::vector<std::string> cells = fields(rest);
+            ASSERT_EQ(cells.size(), 6u);
+            rows_expected.push_back({cells[0], cells[1], cells[2], cells[3], cells[4], cells[5]});
+        } else {
+            ASSERT_TRUE(word.empty() || word == "#") << "unknown word";
+        }
     }
-    EXPECT_FALSE(visible("buttonSummaryFan1"));
-    EXPECT_FALSE(visible("labelSummaryFan1"));
+    check_rows();
 }
 
-TEST_F(Pages, SummarySlotTexts) {
-    std::vector<ItemDisplay> items = {
-        item("Fan A", CAT_FAN, 3000, 0, 1500),
-        item("Off", CAT_FAN, 1234, 0, 1500, 0),
-        item("Fan B", CAT_FAN, 2250, 0, 1500),
-        item("Zero V", CAT_VOLTAGE, 0, 1300, 1000),
-        item("+12V", CAT_VOLTAGE, 12000, 13200, 10800),
-        item("+3.3V", CAT_VOLTAGE, 3315, 3600, 3000),
-        item("Not read", CAT_TEMP, 0, 80, 0, 1, "High"),
-        item("Warm", CAT_TEMP, 40, 80),
-        item("Frozen", CAT_TEMP, 0xFFFFFFFF, 80),
-        item("Worded", CAT_TEMP, 50, 80, 0, 1, "Medium"),
-        item("Latched", CAT_SWITCH, 1),
-        item("Closed", CAT_SWITCH, 0),
-        item("Unknown", CAT_SWITCH, 2),
-        item("Drive", 4, 1),
-    };
-    draw(items);
-    struct Slot {
-        const char* button;
-        const char* label;
-        const char* reading;
-        const char* name;
-    };
-    const Slot slots[] = {
-        {"buttonSummaryFan0", "labelSummaryFan0", "3000 RPM", "Fan A"},
-        {"buttonSummaryFan1", "labelSummaryFan1", "2250 RPM", "Fan B"},
-        {"buttonSummaryVoltage0", "labelSummaryVoltage0", "0", "Zero V"},
-        {"buttonSummaryVoltage1", "labelSummaryVoltage1", "12.00 V", "+12V"},
-        {"buttonSummaryVoltage2", "labelSummaryVoltage2", "3.31 V", "+3.3V"},  // Items: 3.32
-        {"buttonSummaryThermal0", "labelSummaryThermal0", "N/A", "Not read"},
-        {"buttonSummaryThermal1", "labelSummaryThermal1", "40'C / 104'F", "Warm"},
-        {"buttonSummaryThermal2", "labelSummaryThermal2", "-1'C / 31'F", "Frozen"},
-        {"buttonSummaryThermal3", "labelSummaryThermal3", "Medium", "Worded"},
-        {"buttonSummaryStatus0", "labelSummaryStatus0", "Bad", "Latched"},
-        {"buttonSummaryStatus1", "labelSummaryStatus1", "Good", "Closed"},
-        {"buttonSummaryStatus2", "labelSummaryStatus2", "Good", "Unknown"},
-    };
-    for (const Slot& s : slots) {
-        EXPECT_TRUE(visible(s.button) && visible(s.label)) << s.button;
-        EXPECT_EQ(text(s.button), s.reading) << s.button;
-        EXPECT_EQ(text(s.label), s.name) << s.label;
-    }
-    for (const char* hidden : {"buttonSummaryFan2", "buttonSummaryVoltage3",
-                               "buttonSummaryThermal4", "buttonSummaryStatus3"})
-        EXPECT_FALSE(visible(hidden)) << hidden;
-}
-
-TEST_F(Pages, OverflowStopsThePageAndSaysSo) {
-    struct Case {
-        int32_t category;
-        int count;
-        int64_t reading;  // normal: no alarm icon shows
-        const char* summary;
-        const char* chart;
-    };
-    const Case cases[] = {
-        {CAT_FAN, 17, 40, " build_Summary(): idxFan out of range. \n",
-         " build_Fan(): idxMonitingFan out of range. \n"},
-        {CAT_VOLTAGE, 61, 40, " build_Summary(): idxVoltage out of range. \n",
-         " build_Voltage(): idxMonitingVoltage out of range. \n"},
-        {CAT_TEMP, 17, 40, " build_Summary(): idxThermal out of range. \n",
-         " build_Thermal(): idxMonitingThermal out of range. \n"},
-        {CAT_SWITCH, 17, 0, " build_Summary(): idxStatus out of range. \n", ""},
-    };
-    for (const Case& c : cases) {
-        std::vector<ItemDisplay> items(size_t(c.count), item("X", c.category, c.reading, 80, 10));
-        OutputCapture capture;
-        draw(items);
-        EXPECT_EQ(capture.out(), std::string(c.summary) + c.chart);
-        EXPECT_EQ(summary_frame(), "...........") << c.summary;
-    }
-}
-
-TEST_F(Pages, ChartTextsSeparatorsAndAlarms) {
-    std::vector<ItemDisplay> items = {
-        item("+12V", CAT_VOLTAGE, 12032, 13200, 10800),
-        item("VBAT", CAT_VOLTAGE, 2500, 3600, 2800),
-        item("CPU1 Temperature", CAT_TEMP, 0, 85),
-        item("Fan", CAT_FAN, 3375, 0, 1500),
-    };
-    draw(items);
-    EXPECT_EQ(text("labelVoltageLimit0"), "High Limit: 13.20 V    Low Limit: 10.80 V");
-    EXPECT_EQ(text("labelVoltageReading0"), "12.03 V");
-    EXPECT_EQ(text("labelVoltage1"), "VBAT");
-    EXPECT_EQ(text("labelThermalLimit0"), "High Limit: 85'C / 185'F");
-    EXPECT_EQ(text("labelThermalReading0"), "N/A");
-    EXPECT_EQ(text("labelFanLimit0"), "Low Limit: 1500 RPM");
-    EXPECT_EQ(text("labelFanReading0"), "3375 RPM");
-    // A separator between two charts, never below the last.
-    EXPECT_TRUE(visible("hseparatorVoltage0"));
-    EXPECT_FALSE(visible("hseparatorVoltage1"));
-    EXPECT_FALSE(visible("hseparatorFan0"));
-    EXPECT_FALSE(visible("curveVoltage2"));
-    // Only the low battery's chart shows its alarm, until it is normal again.
-    EXPECT_FALSE(visible("imageVoltage0"));
-    EXPECT_TRUE(visible("imageVoltage1"));
-    items[1].reading = 3000;
-    draw(items);
-    EXPECT_FALSE(visible("imageVoltage1"));
-}
+INSTANTIATE_TEST_SUITE_P(Cases, PageCase, testing::ValuesIn([] {
+                             std::vector<std::string> names;
+                             for (const auto& entry : std::filesystem::directory_iterator(
+                                      std::string(SV_TESTS_DIR) + "/gui/page-cases"))
+                                 names.push_back(entry.path().stem());
+                             std::sort(names.begin(), names.end());
+                             return names;
+                         }()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                             std::string name = info.param;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
 
 TEST_F(Pages, HistoriesFollowTheItemNotTheChart) {
     std::vector<ItemDisplay> items = {item("F1", CAT_FAN, 1000, 0, 500),
@@ -208,34 +179,6 @@ TEST_F(Pages, HistoriesFollowTheItemNotTheChart) {
     EXPECT_EQ(text("labelFan2"), "F3");
     EXPECT_EQ(vectorFan[2][98], 3300.0f);
     EXPECT_EQ(vectorFan[1][99], 2000.0f);
-}
-
-TEST_F(Pages, ItemsRowsByCategory) {
-    std::vector<ItemDisplay> items = {
-        item("Fan", CAT_FAN, 3375, 0, 1500),
-        item("Stopped fan", CAT_FAN, 0, 0, 1500, 0),
-        item("+3.3V", CAT_VOLTAGE, 3315, 3630, 2975),
-        item("CPU", CAT_TEMP, 45, 80),
-        item("Cold", CAT_TEMP, 0, 80),
-        item("Worded", CAT_TEMP, 45, 80, 1, 1, "Low"),
-        item("Intrusion", CAT_SWITCH, 1),
-        item("Supply", CAT_SWITCH, 2),
-        item("Drive", 4, 0),
-    };
-    build_Items(myapp1, items.data(), ctx->system, ctx->items, int32_t(items.size()),
-                ctx->parameters, ctx->parameterCount);
-    std::vector<ListRow> expected = {
-        {"*", "Fan", "", "1500", "3375", ""},
-        {" ", "Stopped fan", "", "1500", "0", "Warning!"},
-        {"*", "+3.3V", "3.63", "2.97", "3.32", ""},  // Summary: 2.98, 3.31
-        {"*", "CPU", "80/176", "", "45/113", ""},
-        {"*", "Cold", "80/176", "", "N/A", ""},
-        {"*", "Worded", "80/176", "", "Low", ""},
-        {"*", "Intrusion", "", "", "Bad", "Warning!"},
-        {"*", "Supply", "", "", "Good", "Warning!"},
-        {"*", "Drive", "unknown", "unknown", "unknown", "Warning!"},
-    };
-    EXPECT_EQ(rows(), expected);
 }
 
 }  // namespace
