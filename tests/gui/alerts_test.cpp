@@ -4,8 +4,7 @@
 // received is read from the sandbox's /var/mail/sent.
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
-#include <regex>
+#include <cstring>
 
 #include "alert/alert_list.h"
 #include "alert/alert_window.h"
@@ -49,53 +48,14 @@ protected:
     }
 };
 
-// The demo board's chips with a configuration of our own: a fan, a CPU rail
-// and a CPU temperature on the W83793G, whose readings run through a cycle
-// of four 5-second steps, and a case-open latch that is set but not
-// monitored. More temperatures repeat the first.
-std::string changing_board(const std::string& system, int temperatures) {
-    nlohmann::json board =
-        nlohmann::json::parse(read_whole_file(std::string(SV_SOURCE_BOARDS_DIR) + "/demo.json"));
-    board["clock"] = {{"start", "2026-12-04 23:13:59"}, {"virtual", true}};
-    auto every5 = [](std::vector<std::string> values) {
-        return nlohmann::json{{"values", values}, {"every", 5}};
-    };
-    nlohmann::json& registers = board["smbus"][0]["devices"][0]["banks"]["0"];
-    // Fan: 408 counts (3308 RPM), then 4095 (329 RPM) against a 1500 RPM limit.
-    registers["0x23"] = every5({"0x01", "0x0F", "0x0F", "0x01"});
-    registers["0x24"] = every5({"0x98", "0xFF", "0xFF", "0x98"});
-    // Rail: 1408 mV over its 1280 mV limit, then 1104 mV.
-    registers["0x10"] = every5({"0xB0", "0x8A", "0x8A", "0x8A"});
-    // Temperature: 45, then 90 degrees against 80.
-    registers["0x1C"] = every5({"0x2D", "0x5A", "0x5A", "0x2D"});
-    registers["0x46"] = "0x10";
-
-    std::string ini =
-        system +
-        item_section("Front Fan 1", "FAN", "0x23", "PARAINDEX1=Divisor1\nPARAINDEX2=FAN1H\n") +
-        item_section("CPU1 Core Voltage", "VOLTAGE", "0x10",
-                     "VOL_FUNC=VCCP\nPARAINDEX1=VOL1H\nPARAINDEX2=VOL1L\n");
-    for (int i = 1; i <= temperatures; ++i)
-        ini += item_section(i == 1 ? "CPU1 Temperature" : "Temperature " + std::to_string(i),
-                            "TEMP", "0x1C", "PARAINDEX1=TEMP1H\nPARAINDEX2=TEMP1L\n");
-    ini +=
-        "[Item]\nITEM_NAME=Case Open\nITEM_CAT=SWITCH\nCHIPCODE=0x11\nBUSTYPE=1\nSLAVE=0x2F\n"
-        "OFFSET=0x46\nACTIVATE=1\nPARAINDEX1=SWITCH1A\nMONITOR=FALSE\n\n" +
-        parameter_section("Divisor1", "0x90") + parameter_section("FAN1H", "0x90") +
-        parameter_section("VOL1H", "0x60") + parameter_section("VOL1L", "0x61") +
-        parameter_section("TEMP1H", "0x78") + parameter_section("TEMP1L", "0x79") +
-        parameter_section("SWITCH1A", "0x46", "0x10");
-    board["files"]["/etc/Senvis.ini"] = ini;
-    return board.dump();
+// A board of tests/gui/boards (each says what it holds).
+std::string gui_board(const char* name) {
+    return read_whole_file(std::string(SV_TESTS_DIR) + "/gui/boards/" + name + ".json");
 }
-
-constexpr const char* kSystem =
-    "[System]\nBUSTYPE=3\nINDEXREG=0x295\nDATAREG=0x296\nPOLLING=5\nMAILALERT=FALSE\n"
-    "MACHINENAME=lab-7\nMAILBOX=root@localhost\n\n";
 
 class AlertCheck : public AlertTest {
 protected:
-    std::string board_json() override { return changing_board(kSystem, 1); }
+    std::string board_json() override { return gui_board("alert-check"); }
 };
 
 TEST_F(AlertCheck, OneMessagePerRefreshThatFindsChanges) {
@@ -161,14 +121,12 @@ TEST_F(AlertCheck, OneMessagePerRefreshThatFindsChanges) {
 
 class SeventeenTemperatures : public AlertTest {
 protected:
-    std::string board_json() override {
-        return changing_board(std::regex_replace(kSystem, std::regex("=FALSE"), "=TRUE"), 17);
-    }
+    std::string board_json() override { return gui_board("alert-seventeen"); }
 };
 
 class SixteenTemperatures : public AlertTest {
 protected:
-    std::string board_json() override { return changing_board(kSystem, 16); }
+    std::string board_json() override { return gui_board("alert-sixteen"); }
 };
 
 TEST_F(SixteenTemperatures, ChangesBeyondOneMessageComeWithTheNextRefresh) {
