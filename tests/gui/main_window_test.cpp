@@ -2,6 +2,8 @@
 // order and places, the registry, the menus, the about box's life.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "alert/alert_window.h"
 #include "gui/dialogs.h"
 #include "gui/main_window.h"
@@ -58,43 +60,20 @@ TEST_F(MainWindow, StartupOpensTheWindowsInTheirPlaces) {
 }
 
 TEST_F(MainWindow, NamedWidgetsAreFoundFromAnyWidgetOfTheirWindow) {
-    const char* names[] = {"app1",
-                           "bonobodock1",
-                           "appbar1",
-                           "notebook1",
-                           "file1",
-                           "quit1",
-                           "view1",
-                           "summary1",
-                           "separator4",
-                           "fan_speed_charts1",
-                           "voltage_charts1",
-                           "thermal_charts1",
-                           "setup1",
-                           "items1",
-                           "alert1",
-                           "help1",
-                           "about1",
-                           "viewport4",
-                           "tableSummaryVoltage",
-                           "buttonSummaryVoltage59",
-                           "labelSummaryStatus15",
-                           "curveVoltage59",
-                           "labelThermalReading15",
-                           "hseparatorFan15",
-                           "entryPolling",
-                           "treeview1",
-                           "buttonItemsSave",
-                           "entryMachineName",
-                           "entryRecipientMailbox",
-                           "buttonShowAlertMessage"};
+    const std::string names =
+        "app1 bonobodock1 appbar1 notebook1 file1 quit1 view1 summary1 separator4 "
+        "fan_speed_charts1 voltage_charts1 thermal_charts1 setup1 items1 alert1 help1 about1 "
+        "viewport4 tableSummaryVoltage buttonSummaryVoltage59 labelSummaryStatus15 "
+        "curveVoltage59 labelThermalReading15 hseparatorFan15 entryPolling treeview1 "
+        "buttonItemsSave entryMachineName entryRecipientMailbox buttonShowAlertMessage";
     // From a page's widget, and from an item inside a menu (its way up is
     // the item the menu hangs from).
+    std::string name;
     for (GtkWidget* start : {widget("treeview1"), widget("quit1")})
-        for (const char* name : names) {
-            GtkWidget* found = lookup_widget(start, name);
+        for (std::istringstream words(names); words >> name;) {
+            GtkWidget* found = lookup_widget(start, name.c_str());
             ASSERT_NE(found, nullptr) << name;
-            EXPECT_STREQ(gtk_widget_get_name(found), name);
+            EXPECT_EQ(gtk_widget_get_name(found), name);
         }
     GtkWidget* alertButton = lookup_widget(mywindowAlertMessage, "buttonDismiss");
     EXPECT_EQ(lookup_widget(alertButton, "labelIndexCount"),
