@@ -44,25 +44,20 @@ std::vector<std::string> listing(const std::string& dir) {
     return names;
 }
 
-// A loopback socket that listens, so that the exporter finds its port taken.
-class BusyPort {
-public:
-    BusyPort() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        EXPECT_EQ(0, bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address));
-        EXPECT_EQ(0, listen(fd_, 1));
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        address_ = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+struct BusyPort {  // a loopback socket that listens, so that its port is taken
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    std::string address;
+    BusyPort() {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof a;
+        EXPECT_EQ(0, bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a));
+        EXPECT_EQ(0, listen(fd, 1));
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+        address = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
     }
-    ~BusyPort() { close(fd_); }
-    const std::string& address() const { return address_; }
-
-private:
-    int fd_;
-    std::string address_;
+    ~BusyPort() { close(fd); }
 };
 
 bool matches_with_numbers(const std::string& expected, const std::string& actual) {
@@ -93,7 +88,7 @@ TEST_P(ExporterCase, StatusOutputAndTextFileAsExpected) {
               {"@E2E@", std::string(SV_TESTS_DIR) + "/e2e"},
               {"@CASE@", dir.string()},
               {"@DIR@", scratch.path()},
-              {"@BUSY@", busy.address()}})
+              {"@BUSY@", busy.address}})
             for (size_t at; (at = line.find(from)) != std::string::npos;)
                 line.replace(at, from.size(), to);
         args.push_back(line);
@@ -105,7 +100,7 @@ TEST_P(ExporterCase, StatusOutputAndTextFileAsExpected) {
     auto expected = [&](const char* name) {
         std::string text = std::regex_replace(read_or_empty(dir / name), std::regex("@DIR@"),
                                               scratch.path());
-        return std::regex_replace(text, std::regex("@BUSY@"), busy.address());
+        return std::regex_replace(text, std::regex("@BUSY@"), busy.address);
     };
     EXPECT_EQ(fs::exists(dir / "status") ? std::stoi(read_or_empty(dir / "status")) : 0,
               run.status);
