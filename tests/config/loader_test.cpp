@@ -11,6 +11,7 @@
 #include <string>
 
 #include "config/config_state.h"
+#include "support/data_cases.h"
 #include "support/sandbox.h"
 
 namespace fs = std::filesystem;
@@ -67,20 +68,7 @@ TEST_P(LoaderCase, PrintsAndLoadsAsExpected) {
               dump(load(sandbox, text)));
 }
 
-std::vector<std::string> case_names() {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(kCases))
-        if (entry.path().extension() == ".expected") names.push_back(entry.path().stem());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, LoaderCase, testing::ValuesIn(case_names()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Cases, LoaderCase, testing::ValuesIn(data_cases(kCases, ".expected")),
+                         data_case_test_name);
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include <sstream>
 
 #include "export/exposition.h"
+#include "support/data_cases.h"
 #include "support/sandbox.h"
 #include "support/sim_run.h"
 
@@ -31,10 +32,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kCases = fs::path(SV_TESTS_DIR) / "export" / "cases";
-
-std::string read_or_empty(const fs::path& path) {
-    return fs::exists(path) ? read_whole_file(path.string()) : "";
-}
 
 std::vector<std::string> listing(const std::string& dir) {
     std::vector<std::string> names;
@@ -120,21 +117,8 @@ TEST_P(ExporterCase, StatusOutputAndTextFileAsExpected) {
     EXPECT_EQ(0, lint.status) << lint.out << lint.err;
 }
 
-std::vector<std::string> case_names() {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(kCases))
-        names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, ExporterCase, testing::ValuesIn(case_names()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Cases, ExporterCase, testing::ValuesIn(data_cases(kCases)),
+                         data_case_test_name);
 
 TEST(Exposition, LabelValuesEscapeBackslashQuoteAndLineFeed) {
     EXPECT_EQ(R"(Fan \"A\" \\ 2\n)", escape_label_value("Fan \"A\" \\ 2\n"));

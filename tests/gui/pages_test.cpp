@@ -11,11 +11,15 @@
 //   shown|hidden WIDGET
 //   stdout TEXT         what the draw printed ("\n" for a line feed)
 //   row CELLS           the next row of the Items page, cells between "|"
+//   history fan|voltage|thermal N [VALUES]
+//                       the history of chart N ends in VALUES, 0 before them
+//                       (the histories are cleared when a case starts)
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <regex>
 
 #include "common/fixed_text.h"
@@ -25,8 +29,11 @@
 #include "gui/registry.h"
 #include "gui/summary_page.h"
 #include "gui/window_fixture.h"
+#include "support/data_cases.h"
 
 namespace {
+
+const std::string kPageCases = std::string(SV_TESTS_DIR) + "/gui/page-cases";
 
 ItemDisplay item(const char* name, int32_t category, int64_t reading, int64_t high = 0,
                  int64_t low = 0, int32_t monitor = 1, const char* thermal = nullptr) {
@@ -94,7 +101,7 @@ protected:
 class PageCase : public Pages, public testing::WithParamInterface<std::string> {};
 
 TEST_P(PageCase, ShowsWhatItLists) {
-    std::ifstream file(std::string(SV_TESTS_DIR) + "/gui/page-cases/" + GetParam() + ".page");
+    std::ifstream file(kPageCases + "/" + GetParam() + ".page");
     std::vector<ItemDisplay> items;
     std::vector<ListRow> rows_expected;
     std::string printed;
@@ -104,6 +111,9 @@ TEST_P(PageCase, ShowsWhatItLists) {
         }
         rows_expected.clear();
     };
+    std::memset(vectorFan, 0, sizeof vectorFan);
+    std::memset(vectorVoltage, 0, sizeof vectorVoltage);
+    std::memset(vectorThermal, 0, sizeof vectorThermal);
     int number = 0;
     for (std::string line; std::getline(file, line);) {
         SCOPED_TRACE("line " + std::to_string(++number) + ": " + line);
@@ -135,6 +145,18 @@ TEST_P(PageCase, ShowsWhatItLists) {
             std::vector<std::string> cells = fields(rest);
             ASSERT_EQ(cells.size(), 6u);
             rows_expected.push_back({cells[0], cells[1], cells[2], cells[3], cells[4], cells[5]});
+        } else if (word == "history") {
+            float(*histories)[kHistoryLength] = name == "fan"       ? vectorFan
+                                                : name == "voltage" ? vectorVoltage
+                                                                    : vectorThermal;
+            std::istringstream words(value);
+            size_t chart = 0;
+            words >> chart;
+            std::vector<float> expected(kHistoryLength, 0.0f);
+            std::vector<float> last{std::istream_iterator<float>(words), {}};
+            std::copy(last.begin(), last.end(), expected.end() - std::ptrdiff_t(last.size()));
+            EXPECT_EQ(std::vector<float>(histories[chart], histories[chart] + kHistoryLength),
+                      expected);
         } else {
             ASSERT_TRUE(word.empty() || word == "#") << "unknown word";
         }
@@ -142,43 +164,7 @@ TEST_P(PageCase, ShowsWhatItLists) {
     check_rows();
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, PageCase, testing::ValuesIn([] {
-                             std::vector<std::string> names;
-                             for (const auto& entry : std::filesystem::directory_iterator(
-                                      std::string(SV_TESTS_DIR) + "/gui/page-cases"))
-                                 names.push_back(entry.path().stem());
-                             std::sort(names.begin(), names.end());
-                             return names;
-                         }()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
-
-TEST_F(Pages, HistoriesFollowTheItemNotTheChart) {
-    std::vector<ItemDisplay> items = {item("F1", CAT_FAN, 1000, 0, 500),
-                                      item("F2", CAT_FAN, 2000, 0, 500, 0),
-                                      item("F3", CAT_FAN, 3000, 0, 500)};
-    draw(items);  // build_All cleared the histories; start-up drew the board once
-    std::memset(vectorFan, 0, sizeof vectorFan);
-    for (int64_t reading : {3000, 3100, 3200, 3300}) {
-        items[2].reading = reading;
-        draw(items);
-    }
-    EXPECT_EQ(text("labelFan1"), "F3");
-    std::vector<float> expected(96, 0.0f);
-    for (float v : {3000.0f, 3100.0f, 3200.0f, 3300.0f}) expected.push_back(v);
-    EXPECT_EQ(std::vector<float>(vectorFan[2], vectorFan[2] + 100), expected);
-    EXPECT_EQ(vectorFan[1][99], 0.0f);  // unmonitored: no samples
-
-    items[1].monitor = 1;
-    draw(items);
-    EXPECT_EQ(text("labelFan1"), "F2");
-    EXPECT_EQ(text("labelFan2"), "F3");
-    EXPECT_EQ(vectorFan[2][98], 3300.0f);
-    EXPECT_EQ(vectorFan[1][99], 2000.0f);
-}
+INSTANTIATE_TEST_SUITE_P(Cases, PageCase, testing::ValuesIn(data_cases(kPageCases, ".page")),
+                         data_case_test_name);
 
 }  // namespace
