@@ -11,6 +11,8 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -82,16 +84,11 @@ size_t count(const std::vector<std::string>& trace, const std::string& start) {
 
 const char* const kMasters[] = {"AllSenvis", "OldRevMB", "OldRevMB_2", "OldRevMB_3"};
 
-const char* const kAll = "AllSenvis";
-const char* const kOld = "OldRevMB";
-const char* const kOld2 = "OldRevMB_2";
-const char* const kOld3 = "OldRevMB_3";
-
 struct ChoiceCase {
-    const char* product;  // as the board record reports it; its section is in upper case
-    const char* version;
+    std::string product;  // as the board record reports it; its section is in upper case
+    std::string version;
     Hardware hw;
-    const char* master;  // the file whose section lands in /etc/Senvis.ini
+    std::string master;  // the file whose section lands in /etc/Senvis.ini
     size_t gpioProbes;   // hub searches made
     size_t biosReads;    // BIOS bytes read
 };
@@ -114,66 +111,35 @@ TEST_P(Choice, LandsInTheRightMasterFile) {
                       "[_" + section + "_]\n[SYSTEM]\nOUTLINE=" + master + "\n");
     sb.clear_trace();
     OutputCapture output;
-    ASSERT_EQ(0, produce_senvis_ini(c.product, c.version)) << output.err();
-    EXPECT_EQ(std::string("[SYSTEM]\nOUTLINE=") + c.master + "\n", sb.read_file("/etc/Senvis.ini"));
+    ASSERT_EQ(0, produce_senvis_ini(c.product.c_str(), c.version.c_str())) << output.err();
+    EXPECT_EQ("[SYSTEM]\nOUTLINE=" + c.master + "\n", sb.read_file("/etc/Senvis.ini"));
     EXPECT_EQ("", output.err());
     EXPECT_EQ(c.gpioProbes, count(sb.trace(), "outl 0xcf8 0x80000000"));
     EXPECT_EQ(c.biosReads, count(sb.trace(), "mmap 0xff000 "));
 }
 
-// clang-format off
-constexpr int L = 0, H = 1;
-using C = ChoiceCase;
-Hardware A(int a) { return {.byteA = a}; }
-Hardware B(int b) { return {.byteB = b}; }
-Hardware G28(int level) { return {.gpio28 = level}; }
-Hardware G38_39(int l38, int l39) { return {.gpio38 = l38, .gpio39 = l39}; }
+// The rows of tests/config/master-choice.cases.
+std::vector<ChoiceCase> choice_cases() {
+    std::vector<ChoiceCase> cases;
+    std::ifstream file(std::string(SV_TESTS_DIR) + "/config/master-choice.cases");
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> f;
+        for (std::istringstream fields(line); f.size() < 6;)
+            std::getline(fields, f.emplace_back(), '|');
+        ChoiceCase c{f[0], f[1], {}, f[3], std::stoul(f[4]), std::stoul(f[5])};
+        const std::string& hw = f[2];
+        auto value = [&](size_t at) { return std::stoi(hw.substr(at), nullptr, 0); };
+        if (hw.starts_with("A=")) c.hw.byteA = value(2);
+        if (hw.starts_with("B=")) c.hw.byteB = value(2);
+        if (hw.starts_with("GPIO28=")) c.hw.gpio28 = value(7);
+        if (hw.starts_with("GPIO38,39=")) c.hw.gpio38 = value(10), c.hw.gpio39 = value(12);
+        cases.push_back(c);
+    }
+    return cases;
+}
 
-INSTANTIATE_TEST_SUITE_P(Rows, Choice, testing::Values(
-    // 1: GPIO 28 low (and only an input counts as high; no ICH5 reads low).
-    C{"VB-101", "1.0", G28(L), kOld, 1, 0}, C{"VB-101", "1.0", G28(H), kAll, 1, 0},
-    C{"VB-101", "1.0", {}, kOld, 1, 0},
-    // 2 and 17: GPIO 38 low; 38 high and 39 low.
-    C{"VB-102", "", G38_39(L, H), kOld, 1, 0}, C{"VB-102", "", G38_39(H, L), kOld2, 3, 0},
-    C{"VB-102", "", G38_39(H, H), kAll, 3, 0},
-    // 3, 4, 6, 9, 10: any version but one.
-    C{"VB-104", "2.00", {}, kOld, 0, 0}, C{"VB-107", "2.0", {}, kAll, 0, 0},
-    C{"VB-108", "2.0", {}, kOld, 0, 0}, C{"VB-108", "2.1", {}, kAll, 0, 0},
-    C{"VB-110", "2.1", {}, kOld, 0, 0}, C{"VB-110", "2.0", {}, kAll, 0, 0},
-    C{"VB-114", "1.2", {}, kOld, 0, 0}, C{"VB-114", "1.3", {}, kAll, 0, 0},
-    C{"VB-115", "1.0", {}, kOld, 0, 0}, C{"VB-115", "2.0", {}, kAll, 0, 0},
-    // 5 and 18.
-    C{"VB-109", "1.2", {}, kOld, 0, 0}, C{"VB-109", "1.0", {}, kOld2, 0, 0},
-    C{"VB-109", "1.1", {}, kAll, 0, 0},
-    // 7, 20 and 24: the VB-111 versions ("1.10" is not "1.1").
-    C{"VB-111", "1.10", {}, kOld3, 0, 0}, C{"VB-111", "1.1", {}, kOld2, 0, 0},
-    C{"VB-111", "1.2", {}, kOld, 0, 0}, C{"VB-111", "2.0", {}, kAll, 0, 0},
-    // 8 and 19.
-    C{"VB-112", "1.3", {}, kOld, 0, 0}, C{"VB-113", "1.0", {}, kOld2, 0, 0},
-    C{"VB-112", "2.0", {}, kAll, 0, 0},
-    // 11, 21 and 23: byte B's low bits 110, 001, 000, 010, 011; high bits ignored.
-    C{"VB7-K1", "1.0", B(0x06), kOld, 0, 1}, C{"VB7-K1", "1.0", B(0x01), kOld2, 0, 2},
-    C{"VB7-K1", "1.0", B(0x00), kOld3, 0, 3}, C{"VB7-K1", "1.0", B(0x02), kAll, 0, 3},
-    C{"VB7-K1", "1.0", B(0x03), kAll, 0, 3}, C{"VB7-K2", "", B(0xFE), kOld, 0, 1},
-    C{"VB7-K2", "", B(0xF9), kOld2, 0, 2},
-    // 12 and 13: one bit of one byte.
-    C{"VB-116", "", B(0xFE), kOld, 0, 1}, C{"VB-117", "", B(0x01), kAll, 0, 1},
-    C{"VB-118", "", A(0xFD), kOld, 0, 1}, C{"VB-118", "", A(0x02), kAll, 0, 1},
-    // 14 and 22: byte A's low bits 01, 00, 11, 10 (each bit test reads afresh).
-    C{"VB-119", "", A(0x01), kOld, 0, 2}, C{"VB-120", "", A(0x00), kOld2, 0, 3},
-    C{"VB-121", "", A(0x03), kAll, 0, 2}, C{"VB-121", "", A(0x02), kAll, 0, 2},
-    // 15.
-    C{"VB-122", "", A(0x02), kOld, 0, 1}, C{"VB-122", "", A(0x01), kAll, 0, 1},
-    // 16: whole product strings with their slashes, version exactly "1.10".
-    C{"VB-123/VB-124", "1.10", {}, kOld, 0, 0}, C{"VB-125/VB-127", "1.10", {}, kOld, 0, 0},
-    C{"VB-127", "1.10", {}, kOld, 0, 0}, C{"VB-127", "1.1", {}, kAll, 0, 0},
-    C{"VB-123", "1.10", {}, kAll, 0, 0},
-    // Products in lower case find their row and their section.
-    C{"vb-111", "1.1", {}, kOld2, 0, 0}, C{"vb7-k1", "", B(0x01), kOld2, 0, 2},
-    C{"vb-125/vb-126", "1.10", {}, kOld, 0, 0},
-    // 25: anything else, unprobed, even with the hardware of another row.
-    C{"VB-999", "1.0", B(0x00), kAll, 0, 0}, C{"VB-1011", "1.0", G28(L), kAll, 0, 0}));
-// clang-format on
+INSTANTIATE_TEST_SUITE_P(Rows, Choice, testing::ValuesIn(choice_cases()));
 
 // ---- the copy --------------------------------------------------------------------
 
