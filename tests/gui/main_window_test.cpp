@@ -2,8 +2,6 @@
 // order and places, the registry, the menus, the about box's life.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "alert/alert_window.h"
 #include "gui/dialogs.h"
 #include "gui/main_window.h"
@@ -57,37 +55,6 @@ TEST_F(MainWindow, StartupOpensTheWindowsInTheirPlaces) {
         EXPECT_STREQ(
             gtk_notebook_get_tab_label_text(notebook, gtk_notebook_get_nth_page(notebook, page)),
             tabs[page]);
-}
-
-TEST_F(MainWindow, NamedWidgetsAreFoundFromAnyWidgetOfTheirWindow) {
-    const std::string names =
-        "app1 bonobodock1 appbar1 notebook1 file1 quit1 view1 summary1 separator4 "
-        "fan_speed_charts1 voltage_charts1 thermal_charts1 setup1 items1 alert1 help1 about1 "
-        "viewport4 tableSummaryVoltage buttonSummaryVoltage59 labelSummaryStatus15 "
-        "curveVoltage59 labelThermalReading15 hseparatorFan15 entryPolling treeview1 "
-        "buttonItemsSave entryMachineName entryRecipientMailbox buttonShowAlertMessage";
-    // From a page's widget, and from an item inside a menu (its way up is
-    // the item the menu hangs from).
-    std::string name;
-    for (GtkWidget* start : {widget("treeview1"), widget("quit1")})
-        for (std::istringstream words(names); words >> name;) {
-            GtkWidget* found = lookup_widget(start, name.c_str());
-            ASSERT_NE(found, nullptr) << name;
-            EXPECT_EQ(gtk_widget_get_name(found), name);
-        }
-    GtkWidget* alertButton = lookup_widget(mywindowAlertMessage, "buttonDismiss");
-    EXPECT_EQ(lookup_widget(alertButton, "labelIndexCount"),
-              lookup_widget(mywindowAlertMessage, "labelIndexCount"));
-
-    // A widget outside the tree may name its way up.
-    GtkWidget* loose = GTK_WIDGET(g_object_ref_sink(gtk_label_new("")));
-    g_object_set_data(G_OBJECT(loose), "GladeParentKey", widget("labelFan0"));
-    EXPECT_EQ(lookup_widget(loose, "entryPolling"), widget("entryPolling"));
-    g_object_unref(loose);
-
-    Warnings warnings;
-    EXPECT_EQ(lookup_widget(widget("labelFan0"), "buttonSummaryStatus16"), nullptr);
-    EXPECT_EQ(warnings.seen, std::vector<std::string>{"Widget not found: buttonSummaryStatus16"});
 }
 
 TEST_F(MainWindow, ViewAndSetupMenusSelectTheirPage) {

@@ -3,8 +3,6 @@
 // show, the polling timeout, Save.
 #include <gtest/gtest.h>
 
-#include "common/fixed_text.h"
-#include "config/writer.h"
 #include "gui/chart_pages.h"
 #include "gui/items_page.h"
 #include "gui/main_window.h"
@@ -147,32 +145,6 @@ TEST_F(Refresh, PollingEntryTakesOneTo300AndRearmsTheTimeout) {
     }
     updateAll();  // the next cycle writes the interval back
     EXPECT_EQ(gtk_entry_get_text(GTK_ENTRY(widget("entryPolling"))), std::string("2"));
-}
-
-TEST_F(Refresh, RowActivationTogglesTheFirstItemOfThatName) {
-    int second = index_of("CPU2 Fan");
-    copy_text(ctx->items[second].name, "CPU1 Fan");
-    copy_text(allItemDisps[second].name, "CPU1 Fan");
-    updateAll();
-    activate_row(second);
-    EXPECT_EQ(ctx->items[index_of("CPU1 Fan")].monitor, 0);
-    EXPECT_EQ(allItemDisps[index_of("CPU1 Fan")].monitor, 0);
-    EXPECT_EQ(ctx->items[second].monitor, 1);
-}
-
-TEST_F(Refresh, SaveWritesTheIntervalAndTheMonitorFlags) {
-    const std::string before = sandbox->read_file("/etc/Senvis.ini");
-    type_polling("7");
-    activate_row(index_of("CPU2 Fan"));
-    click("buttonItemsSave");
-
-    std::string expected = before;
-    expected.replace(expected.find("POLLING=5"), 9, "POLLING=7");
-    size_t second = expected.find("MONITOR=TRUE", expected.find("ITEM_NAME=CPU2 Fan"));
-    expected.replace(second, 12, "MONITOR=FALSE");
-    EXPECT_EQ(sandbox->read_file("/etc/Senvis.ini"), expected);
-    EXPECT_EQ(sandbox->read_file("/etc/Senvis.ini.old"), before);
-    EXPECT_EQ(dialog_texts(), std::vector<std::string>{"Configuration has been saved."});
 }
 
 TEST_F(Refresh, AFailedSaveEndsTheMainLoopAndStillSaysSaved) {
