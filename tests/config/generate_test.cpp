@@ -21,6 +21,7 @@
 #include "hw/adapter_discovery.h"
 #include "hw/port_io.h"
 #include "hw/smbus.h"
+#include "support/data_cases.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -141,99 +142,44 @@ std::vector<ChoiceCase> choice_cases() {
 
 INSTANTIATE_TEST_SUITE_P(Rows, Choice, testing::ValuesIn(choice_cases()));
 
-// ---- the copy --------------------------------------------------------------------
+// ---- the copy ----------------------------------------------------------------------
 
-const std::string k79(79, 'x');
-const std::string k100 = "OUTLINE=" + std::string(92, 'y');  // 100 characters
+// The cases of tests/config/generate-cases, each a first run of board "vb-999"
+// on its master file AllSenvis.ini: Senvis.ini is the file that must stand at
+// /etc/Senvis.ini afterwards (none: nothing may), stderr what must be printed
+// (then the run fails); "before" is an earlier /etc/Senvis.ini, "obstacle" a
+// directory at its place or a full disk (room for 10 bytes in /etc).
+class Copy : public testing::TestWithParam<std::string> {};
 
-// Two boards before ours, whose sections must not leak in; comments before and
-// inside ours; a line before "[SYSTEM]"; long lines; a nested "[_" header.
-std::string master(const char* eol) {
-    std::string text;
-    // clang-format off
-    const std::vector<std::string> lines = {
-        ";; Master file", "[_VB-200_]", "[SYSTEM]", "BUSTYPE=1",
-        "[_VB-999A_]", "[System]", "BUSTYPE=2",
-        "[_VB-999_]", "Notes before the settings", ";; a comment", "[system]", "BUSTYPE=3",
-        ";; CPU fan", ";;", "[Item]", "ITEM_NAME=CPU Fan", k100, k79, "", " ;; not a comment",
-        "[_VB-999 rev B_]", "[Item]", "ITEM_NAME=Not ours"};
-    // clang-format on
-    for (const std::string& line : lines) text += line + eol;
-    return text;
-}
-
-TEST(Generate, CopiesTheBoardSectionFromItsSystemLine) {
-    const std::string expected = "[system]\nBUSTYPE=3\n[Item]\nITEM_NAME=CPU Fan\n" +
-                                 k100.substr(0, 79) + "\n" + k100.substr(79) + "\n" + k79 +
-                                 "\n\n\n ;; not a comment\n";
-    struct Case {
-        const char* name;
-        std::string master;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {"LF", master("\n"), expected},
-        // The 79-character line's CR-LF spills into a piece of its own, as its
-        // LF does; the 100-character line splits at 79 with its CR in the rest.
-        {"CR-LF", master("\r\n"), expected},
-        // The section runs to the end of a file whose last line has no line end.
-        {"unterminated end", "[_VB-999_]\r\n[SYSTEM]\r\nBUSTYPE=3\r\n;; end\r\nPOLLING=5",
-         "[SYSTEM]\nBUSTYPE=3\nPOLLING=5\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Sandbox sb;
-        sb.write_file("/etc/AllSenvis.ini", c.master);
-        sb.write_file("/etc/Senvis.ini", "old content that must go\n");
-        OutputCapture output;
-        EXPECT_EQ(0, produce_senvis_ini("vb-999", "1.0"));
-        EXPECT_EQ(c.expected, sb.read_file("/etc/Senvis.ini"));
-        EXPECT_EQ("", output.err());
-        EXPECT_EQ(c.master, sb.read_file("/etc/AllSenvis.ini"));
-    }
-}
-
-TEST(Generate, FailuresSayWhyAndLeaveWhatTheyLeave) {
-    const char* kNotFound = "Error: The initial file for this motherboard is not found!\n";
-    const char* kCannotCreate = "Error: Cannot create the file '/etc/Senvis.ini'.\n";
-    enum Obstacle { None, Directory, FullDisk };  // what stands in the way beforehand
-    struct Case {
-        const char* name;
-        const char* master;
-        Obstacle obstacle;
-        std::string err;
-        const char* left;  // what stands there afterwards
-    };
-    // No master file at all: fault-missing-master-file-on-first-run.
-    const Case cases[] = {
-        {"no board header", "[_VB-998_]\n[SYSTEM]\nBUSTYPE=1\n;; [_VB-999_]\n", None, kNotFound,
-         "nothing"},
-        {"header in a comment only", ";;[_VB-999_]\n[SYSTEM]\nBUSTYPE=1\n", None, kNotFound,
-         "nothing"},
-        {"header without [SYSTEM]", "[_VB-999_]\nBUSTYPE=1\n;;[SYSTEM]\n[SYSTEM] \n", None,
-         kNotFound, "an empty file"},
-        {"cannot create", "[_VB-999_]\n[SYSTEM]\nBUSTYPE=1\n", Directory,
-         std::string(kCannotCreate) + kNotFound, "a directory"},
-        {"write fails", "[_VB-999_]\n[SYSTEM]\nBUSTYPE=1\n", FullDisk, kCannotCreate, "nothing"},
-    };
+TEST_P(Copy, LeavesTheExpectedFile) {
     namespace fs = std::filesystem;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        // Room for 10 of the 19 bytes: the file is never half there.
-        Sandbox sb(c.obstacle == FullDisk ? R"({"faults": {"full_disk": {"/etc": 10}}})" : "{}");
-        sb.write_file("/etc/AllSenvis.ini", c.master);
-        const std::string target = sb.path("/etc/Senvis.ini");
-        if (c.obstacle == Directory) fs::create_directory(target);
-        OutputCapture output;
-        EXPECT_EQ(-1, produce_senvis_ini("VB-999", "1.0"));
-        EXPECT_EQ(c.err, output.err());
-        EXPECT_FALSE(fs::exists(target + ".new"));
-        EXPECT_EQ(c.left, fs::is_directory(target)                ? "a directory"
-                          : !fs::exists(target)                   ? "nothing"
-                          : sb.read_file("/etc/Senvis.ini") == "" ? "an empty file"
-                                                                  : "a file with content");
+    const fs::path dir = fs::path(SV_TESTS_DIR) / "config" / "generate-cases" / GetParam();
+    const std::string obstacle = read_or_empty(dir / "obstacle");
+    Sandbox sb(obstacle == "full-disk\n" ? R"({"faults": {"full_disk": {"/etc": 10}}})" : "{}");
+    const std::string master = read_whole_file((dir / "AllSenvis.ini").string());
+    sb.write_file("/etc/AllSenvis.ini", master);
+    if (fs::exists(dir / "before")) sb.write_file("/etc/Senvis.ini", read_or_empty(dir / "before"));
+    const std::string target = sb.path("/etc/Senvis.ini");
+    if (obstacle == "directory\n") fs::create_directory(target);
+
+    OutputCapture output;
+    const std::string err = read_or_empty(dir / "stderr");
+    EXPECT_EQ(err.empty() ? 0 : -1, produce_senvis_ini("vb-999", "1.0"));
+    EXPECT_EQ(err, output.err());
+    EXPECT_EQ(master, sb.read_file("/etc/AllSenvis.ini"));
+    EXPECT_FALSE(fs::exists(target + ".new"));
+    EXPECT_EQ(obstacle == "directory\n", fs::is_directory(target));
+    if (fs::exists(dir / "Senvis.ini")) {
+        EXPECT_EQ(read_or_empty(dir / "Senvis.ini"), sb.read_file("/etc/Senvis.ini"));
+    } else if (obstacle != "directory\n") {
+        EXPECT_FALSE(fs::exists(target));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, Copy,
+                         testing::ValuesIn(data_cases(std::string(SV_TESTS_DIR) +
+                                                      "/config/generate-cases")),
+                         data_case_test_name);
 
 // ---- VB7 renaming -------------------------------------------------------------------
 
