@@ -1,9 +1,9 @@
 // First-run generation on virtual boards: the master-file choice (with the
 // GPIO probes and BIOS bytes each rule reads, and only those), the copy of a
-// board's section, its failures, and the VB7 renaming through the SMBus.
+// board's section and its failures. The VB7 renaming through the SMBus is in
+// the end-to-end cases config-vb7-*.
 #include "config/generate.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,21 +12,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "common/fixed_text.h"
-#include "hw/adapter_discovery.h"
-#include "hw/port_io.h"
-#include "hw/smbus.h"
 #include "support/data_cases.h"
 #include "support/sandbox.h"
 
 namespace {
-
-using testing::ElementsAreArray;
 
 // ---- master-file choice ----------------------------------------------------------
 
@@ -180,77 +174,5 @@ INSTANTIATE_TEST_SUITE_P(Cases, Copy,
                          testing::ValuesIn(data_cases(std::string(SV_TESTS_DIR) +
                                                       "/config/generate-cases")),
                          data_case_test_name);
-
-// ---- VB7 renaming -------------------------------------------------------------------
-
-void reset_hardware_state() {
-    reset_smbus_state();
-    reset_adapter_discovery_state();
-    reset_port_io_state();
-}
-
-ItemRecord item(const char* name, int32_t chipCode, int32_t slave) {
-    ItemRecord record;
-    initItemRecord(&record);
-    copy_text(record.name, name);
-    record.chipCode = chipCode;
-    record.slave = slave;
-    return record;
-}
-
-// The monitor at 0x2F is the first chip-code-17 item's (the 0x2D item has
-// another chip code, the 0x2E one comes later); names compare without case.
-TEST(Vb7, RegisterTellsWhichNamesTheCpuTemperaturesCarry) {
-    // Renamed names take the table's spelling; the others keep their own.
-    const std::vector<std::string> peci = {"PECI Agent1 Temperature", "PECI AGENT2 Temperature",
-                                           "PECI Agent3 Temperature", "PECI Agent4 Temperature",
-                                           "System Temperature"};
-    const std::vector<std::string> core = {"cpu1 core a temperature", "CPU1 Core B Temperature",
-                                           "CPU2 Core A Temperature", "CPU2 Core B Temperature",
-                                           "System Temperature"};
-    struct Case {
-        const char* register5E;  // as the board file gives it
-        std::vector<std::string> names;
-        std::string read;  // the trace of the SMBus read
-    };
-    // 0x03 and 0x01: first-run-oldrev-by-bios-byte-vb7-peci-names and
-    // first-run-vb7-peci-names-turned-back.
-    const Case cases[] = {
-        {"\"0xFB\"", peci, "i2c 0 0x2f read 0x5e -> 0xfb"},
-        {"\"0x02\"", core, "i2c 0 0x2f read 0x5e -> 0x02"},
-        {R"({"fail": true})", core, "i2c 0 0x2f read 0x5e -> nak"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.register5E);
-        reset_hardware_state();
-        Sandbox sb(std::string(R"({"ports": {"0x1100": {"bytes": "00"}},
-          "smbus": [{"bus": 0, "name": "SMBus I801 adapter at 1100", "devices": [
-            {"address": "0x2F", "registers": {"0x5E": )") +
-                   c.register5E + "}}]}]}");
-        sys().iopl(3);
-        SMB_BASE_IO_ADDR = 0x1100;
-        ASSERT_EQ(1, init_i2c_bus_list());
-        sb.clear_trace();
-
-        SystemRecord system;
-        initSystemSection(&system);
-        system.busType = 3;
-        system.coreTempChipCode = 17;
-        std::vector<ItemRecord> items = {
-            item("cpu1 core a temperature", 19, 0x2D), item("PECI AGENT2 Temperature", 17, 0x2F),
-            item("CPU2 Core A Temperature", 17, 0x2E), item("PECI Agent4 Temperature", 17, 0x2F),
-            item("System Temperature", 17, 0x2F)};
-        revise_senvis_ini_for_VB7(&system, items.data(), int32_t(items.size()));
-
-        std::vector<std::string> names;
-        for (const ItemRecord& record : items) names.push_back(record.name);
-        EXPECT_EQ(c.names, names);
-        std::vector<std::string> i2c;
-        for (const std::string& line : sb.trace())
-            if (line.rfind("i2c ", 0) == 0) i2c.push_back(line);
-        EXPECT_THAT(i2c, ElementsAreArray({std::string("i2c 0 slave 0x2f -> 0"), c.read}));
-    }
-    reset_hardware_state();
-}
 
 }  // namespace
