@@ -11,24 +11,6 @@
 
 namespace {
 
-// Collects GLib warnings while it lives.
-class Warnings {
-public:
-    Warnings() {
-        id_ = g_log_set_handler(
-            nullptr, G_LOG_LEVEL_WARNING,
-            [](const gchar*, GLogLevelFlags, const gchar* message, gpointer me) {
-                static_cast<Warnings*>(me)->seen.emplace_back(message);
-            },
-            this);
-    }
-    ~Warnings() { g_log_remove_handler(nullptr, id_); }
-    std::vector<std::string> seen;
-
-private:
-    guint id_;
-};
-
 using MainWindow = WindowTest;
 
 TEST_F(MainWindow, StartupOpensTheWindowsInTheirPlaces) {
@@ -98,25 +80,6 @@ TEST_F(MainWindow, AboutShowsOneBoxUntilItIsClosed) {
     gtk_menu_item_activate(GTK_MENU_ITEM(widget("about1")));
     ASSERT_NE(myabout2, nullptr);
     EXPECT_TRUE(gtk_widget_get_visible(myabout2));
-}
-
-TEST_F(MainWindow, IconMissingOrUnreadableLeavesTheBoxWithoutLogo) {
-    const std::string icon = "/usr/local/share/pixmaps/sensorvisor/idr_main.ico";
-    {
-        sandbox->write_file(icon, "not a picture");
-        OutputCapture capture;
-        EXPECT_EQ(create_pixbuf("sensorvisor/idr_main.ico"), nullptr);
-        EXPECT_EQ(capture.err().rfind("Failed to load pixbuf file: " + icon + ": ", 0), 0u)
-            << capture.err();
-    }
-    std::remove(sandbox->path(icon).c_str());
-    Warnings warnings;
-    GtkWidget* box = create_about2();
-    EXPECT_EQ(gtk_about_dialog_get_logo(GTK_ABOUT_DIALOG(box)), nullptr);
-    EXPECT_EQ(gtk_window_get_icon(GTK_WINDOW(box)), nullptr);
-    EXPECT_EQ(warnings.seen,
-              std::vector<std::string>(2, "Couldn't find pixmap file: sensorvisor/idr_main.ico"));
-    gtk_widget_destroy(box);
 }
 
 TEST_F(MainWindow, QuitAndClosingTheWindowEndTheMainLoop) {
