@@ -58,22 +58,6 @@ namespace {
 
 const std::string kWindowCases = std::string(SV_TESTS_DIR) + "/gui/window-cases";
 
-ItemDisplay item(const char* name, int32_t category, int64_t reading, int64_t high = 0,
-                 int64_t low = 0, int32_t monitor = 1, const char* thermal = nullptr) {
-    ItemDisplay d{};
-    copy_text(d.name, name);
-    d.category = category;
-    d.reading = reading;
-    d.highLimit = high;
-    d.lowLimit = low;
-    d.monitor = monitor;
-    if (thermal != nullptr) {
-        d.hasThermalText = 1;
-        copy_text(d.thermalText, thermal);
-    }
-    return d;
-}
-
 std::vector<std::string> fields(const std::string& text) {
     std::vector<std::string> out;
     size_t start = 0;
@@ -87,13 +71,20 @@ ItemDisplay record(const std::string& text) {
     const char* const kCategories[] = {"FAN", "VOLTAGE", "TEMP", "SWITCH", "DRIVE"};
     std::vector<std::string> f = fields(text);
     f.resize(7);
-    int32_t category = int32_t(std::find(std::begin(kCategories), std::end(kCategories), f[1]) -
-                               std::begin(kCategories));
     auto number = [](const std::string& s, int64_t otherwise) {
         return s.empty() ? otherwise : std::stoll(s);
     };
-    return item(f[0].c_str(), category, number(f[2], 0), number(f[3], 0), number(f[4], 0),
-                int32_t(number(f[5], 1)), f[6].empty() ? nullptr : f[6].c_str());
+    ItemDisplay d{};
+    copy_text(d.name, f[0].c_str());
+    d.category = int32_t(std::find(std::begin(kCategories), std::end(kCategories), f[1]) -
+                         std::begin(kCategories));
+    d.reading = number(f[2], 0);
+    d.highLimit = number(f[3], 0);
+    d.lowLimit = number(f[4], 0);
+    d.monitor = int32_t(number(f[5], 1));
+    d.hasThermalText = !f[6].empty();
+    copy_text(d.thermalText, f[6].c_str());
+    return d;
 }
 
 class Pages : public WindowTest {
