@@ -1,9 +1,9 @@
 // First-run generation on virtual boards: the master-file choice (with the
 // GPIO probes and BIOS bytes each rule reads, and only those), the copy of a
-// board's section, its failures, and the VB7 renaming through the SMBus.
+// board's section and its failures. The VB7 renaming through the SMBus is in
+// the end-to-end cases config-vb7-*.
 #include "config/generate.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,19 +11,16 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "common/fixed_text.h"
-#include "hw/adapter_discovery.h"
-#include "hw/port_io.h"
-#include "hw/smbus.h"
+#include "support/data_cases.h"
 #include "support/sandbox.h"
 
 namespace {
-
-using testing::ElementsAreArray;
 
 // ---- master-file choice ----------------------------------------------------------
 
@@ -82,16 +79,11 @@ size_t count(const std::vector<std::string>& trace, const std::string& start) {
 
 const char* const kMasters[] = {"AllSenvis", "OldRevMB", "OldRevMB_2", "OldRevMB_3"};
 
-const char* const kAll = "AllSenvis";
-const char* const kOld = "OldRevMB";
-const char* const kOld2 = "OldRevMB_2";
-const char* const kOld3 = "OldRevMB_3";
-
 struct ChoiceCase {
-    const char* product;  // as the board record reports it; its section is in upper case
-    const char* version;
+    std::string product;  // as the board record reports it; its section is in upper case
+    std::string version;
     Hardware hw;
-    const char* master;  // the file whose section lands in /etc/Senvis.ini
+    std::string master;  // the file whose section lands in /etc/Senvis.ini
     size_t gpioProbes;   // hub searches made
     size_t biosReads;    // BIOS bytes read
 };
@@ -114,231 +106,73 @@ TEST_P(Choice, LandsInTheRightMasterFile) {
                       "[_" + section + "_]\n[SYSTEM]\nOUTLINE=" + master + "\n");
     sb.clear_trace();
     OutputCapture output;
-    ASSERT_EQ(0, produce_senvis_ini(c.product, c.version)) << output.err();
-    EXPECT_EQ(std::string("[SYSTEM]\nOUTLINE=") + c.master + "\n", sb.read_file("/etc/Senvis.ini"));
+    ASSERT_EQ(0, produce_senvis_ini(c.product.c_str(), c.version.c_str())) << output.err();
+    EXPECT_EQ("[SYSTEM]\nOUTLINE=" + c.master + "\n", sb.read_file("/etc/Senvis.ini"));
     EXPECT_EQ("", output.err());
     EXPECT_EQ(c.gpioProbes, count(sb.trace(), "outl 0xcf8 0x80000000"));
     EXPECT_EQ(c.biosReads, count(sb.trace(), "mmap 0xff000 "));
 }
 
-// clang-format off
-constexpr int L = 0, H = 1;
-using C = ChoiceCase;
-Hardware A(int a) { return {.byteA = a}; }
-Hardware B(int b) { return {.byteB = b}; }
-Hardware G28(int level) { return {.gpio28 = level}; }
-Hardware G38_39(int l38, int l39) { return {.gpio38 = l38, .gpio39 = l39}; }
-
-INSTANTIATE_TEST_SUITE_P(Rows, Choice, testing::Values(
-    // 1: GPIO 28 low (and only an input counts as high; no ICH5 reads low).
-    C{"VB-101", "1.0", G28(L), kOld, 1, 0}, C{"VB-101", "1.0", G28(H), kAll, 1, 0},
-    C{"VB-101", "1.0", {}, kOld, 1, 0},
-    // 2 and 17: GPIO 38 low; 38 high and 39 low.
-    C{"VB-102", "", G38_39(L, H), kOld, 1, 0}, C{"VB-102", "", G38_39(H, L), kOld2, 3, 0},
-    C{"VB-102", "", G38_39(H, H), kAll, 3, 0},
-    // 3, 4, 6, 9, 10: any version but one.
-    C{"VB-104", "2.00", {}, kOld, 0, 0}, C{"VB-107", "2.0", {}, kAll, 0, 0},
-    C{"VB-108", "2.0", {}, kOld, 0, 0}, C{"VB-108", "2.1", {}, kAll, 0, 0},
-    C{"VB-110", "2.1", {}, kOld, 0, 0}, C{"VB-110", "2.0", {}, kAll, 0, 0},
-    C{"VB-114", "1.2", {}, kOld, 0, 0}, C{"VB-114", "1.3", {}, kAll, 0, 0},
-    C{"VB-115", "1.0", {}, kOld, 0, 0}, C{"VB-115", "2.0", {}, kAll, 0, 0},
-    // 5 and 18.
-    C{"VB-109", "1.2", {}, kOld, 0, 0}, C{"VB-109", "1.0", {}, kOld2, 0, 0},
-    C{"VB-109", "1.1", {}, kAll, 0, 0},
-    // 7, 20 and 24: the VB-111 versions ("1.10" is not "1.1").
-    C{"VB-111", "1.10", {}, kOld3, 0, 0}, C{"VB-111", "1.1", {}, kOld2, 0, 0},
-    C{"VB-111", "1.2", {}, kOld, 0, 0}, C{"VB-111", "2.0", {}, kAll, 0, 0},
-    // 8 and 19.
-    C{"VB-112", "1.3", {}, kOld, 0, 0}, C{"VB-113", "1.0", {}, kOld2, 0, 0},
-    C{"VB-112", "2.0", {}, kAll, 0, 0},
-    // 11, 21 and 23: byte B's low bits 110, 001, 000, 010, 011; high bits ignored.
-    C{"VB7-K1", "1.0", B(0x06), kOld, 0, 1}, C{"VB7-K1", "1.0", B(0x01), kOld2, 0, 2},
-    C{"VB7-K1", "1.0", B(0x00), kOld3, 0, 3}, C{"VB7-K1", "1.0", B(0x02), kAll, 0, 3},
-    C{"VB7-K1", "1.0", B(0x03), kAll, 0, 3}, C{"VB7-K2", "", B(0xFE), kOld, 0, 1},
-    C{"VB7-K2", "", B(0xF9), kOld2, 0, 2},
-    // 12 and 13: one bit of one byte.
-    C{"VB-116", "", B(0xFE), kOld, 0, 1}, C{"VB-117", "", B(0x01), kAll, 0, 1},
-    C{"VB-118", "", A(0xFD), kOld, 0, 1}, C{"VB-118", "", A(0x02), kAll, 0, 1},
-    // 14 and 22: byte A's low bits 01, 00, 11, 10 (each bit test reads afresh).
-    C{"VB-119", "", A(0x01), kOld, 0, 2}, C{"VB-120", "", A(0x00), kOld2, 0, 3},
-    C{"VB-121", "", A(0x03), kAll, 0, 2}, C{"VB-121", "", A(0x02), kAll, 0, 2},
-    // 15.
-    C{"VB-122", "", A(0x02), kOld, 0, 1}, C{"VB-122", "", A(0x01), kAll, 0, 1},
-    // 16: whole product strings with their slashes, version exactly "1.10".
-    C{"VB-123/VB-124", "1.10", {}, kOld, 0, 0}, C{"VB-125/VB-127", "1.10", {}, kOld, 0, 0},
-    C{"VB-127", "1.10", {}, kOld, 0, 0}, C{"VB-127", "1.1", {}, kAll, 0, 0},
-    C{"VB-123", "1.10", {}, kAll, 0, 0},
-    // Products in lower case find their row and their section.
-    C{"vb-111", "1.1", {}, kOld2, 0, 0}, C{"vb7-k1", "", B(0x01), kOld2, 0, 2},
-    C{"vb-125/vb-126", "1.10", {}, kOld, 0, 0},
-    // 25: anything else, unprobed, even with the hardware of another row.
-    C{"VB-999", "1.0", B(0x00), kAll, 0, 0}, C{"VB-1011", "1.0", G28(L), kAll, 0, 0}));
-// clang-format on
-
-// ---- the copy --------------------------------------------------------------------
-
-const std::string k79(79, 'x');
-const std::string k100 = "OUTLINE=" + std::string(92, 'y');  // 100 characters
-
-// Two boards before ours, whose sections must not leak in; comments before and
-// inside ours; a line before "[SYSTEM]"; long lines; a nested "[_" header.
-std::string master(const char* eol) {
-    std::string text;
-    // clang-format off
-    const std::vector<std::string> lines = {
-        ";; Master file", "[_VB-200_]", "[SYSTEM]", "BUSTYPE=1",
-        "[_VB-999A_]", "[System]", "BUSTYPE=2",
-        "[_VB-999_]", "Notes before the settings", ";; a comment", "[system]", "BUSTYPE=3",
-        ";; CPU fan", ";;", "[Item]", "ITEM_NAME=CPU Fan", k100, k79, "", " ;; not a comment",
-        "[_VB-999 rev B_]", "[Item]", "ITEM_NAME=Not ours"};
-    // clang-format on
-    for (const std::string& line : lines) text += line + eol;
-    return text;
-}
-
-TEST(Generate, CopiesTheBoardSectionFromItsSystemLine) {
-    const std::string expected = "[system]\nBUSTYPE=3\n[Item]\nITEM_NAME=CPU Fan\n" +
-                                 k100.substr(0, 79) + "\n" + k100.substr(79) + "\n" + k79 +
-                                 "\n\n\n ;; not a comment\n";
-    struct Case {
-        const char* name;
-        std::string master;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {"LF", master("\n"), expected},
-        // The 79-character line's CR-LF spills into a piece of its own, as its
-        // LF does; the 100-character line splits at 79 with its CR in the rest.
-        {"CR-LF", master("\r\n"), expected},
-        // The section runs to the end of a file whose last line has no line end.
-        {"unterminated end", "[_VB-999_]\r\n[SYSTEM]\r\nBUSTYPE=3\r\n;; end\r\nPOLLING=5",
-         "[SYSTEM]\nBUSTYPE=3\nPOLLING=5\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Sandbox sb;
-        sb.write_file("/etc/AllSenvis.ini", c.master);
-        sb.write_file("/etc/Senvis.ini", "old content that must go\n");
-        OutputCapture output;
-        EXPECT_EQ(0, produce_senvis_ini("vb-999", "1.0"));
-        EXPECT_EQ(c.expected, sb.read_file("/etc/Senvis.ini"));
-        EXPECT_EQ("", output.err());
-        EXPECT_EQ(c.master, sb.read_file("/etc/AllSenvis.ini"));
+// The rows of tests/config/master-choice.cases.
+std::vector<ChoiceCase> choice_cases() {
+    std::vector<ChoiceCase> cases;
+    std::ifstream file(std::string(SV_TESTS_DIR) + "/config/master-choice.cases");
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> f;
+        for (std::istringstream fields(line); f.size() < 6;)
+            std::getline(fields, f.emplace_back(), '|');
+        ChoiceCase c{f[0], f[1], {}, f[3], std::stoul(f[4]), std::stoul(f[5])};
+        const std::string& hw = f[2];
+        auto value = [&](size_t at) { return std::stoi(hw.substr(at), nullptr, 0); };
+        if (hw.starts_with("A=")) c.hw.byteA = value(2);
+        if (hw.starts_with("B=")) c.hw.byteB = value(2);
+        if (hw.starts_with("GPIO28=")) c.hw.gpio28 = value(7);
+        if (hw.starts_with("GPIO38,39=")) c.hw.gpio38 = value(10), c.hw.gpio39 = value(12);
+        cases.push_back(c);
     }
+    return cases;
 }
 
-TEST(Generate, FailuresSayWhyAndLeaveWhatTheyLeave) {
-    const char* kNotFound = "Error: The initial file for this motherboard is not found!\n";
-    const char* kCannotCreate = "Error: Cannot create the file '/etc/Senvis.ini'.\n";
-    enum Obstacle { None, Directory, FullDisk };  // what stands in the way beforehand
-    struct Case {
-        const char* name;
-        const char* master;
-        Obstacle obstacle;
-        std::string err;
-        const char* left;  // what stands there afterwards
-    };
-    // No master file at all: fault-missing-master-file-on-first-run.
-    const Case cases[] = {
-        {"no board header", "[_VB-998_]\n[SYSTEM]\nBUSTYPE=1\n;; [_VB-999_]\n", None, kNotFound,
-         "nothing"},
-        {"header in a comment only", ";;[_VB-999_]\n[SYSTEM]\nBUSTYPE=1\n", None, kNotFound,
-         "nothing"},
-        {"header without [SYSTEM]", "[_VB-999_]\nBUSTYPE=1\n;;[SYSTEM]\n[SYSTEM] \n", None,
-         kNotFound, "an empty file"},
-        {"cannot create", "[_VB-999_]\n[SYSTEM]\nBUSTYPE=1\n", Directory,
-         std::string(kCannotCreate) + kNotFound, "a directory"},
-        {"write fails", "[_VB-999_]\n[SYSTEM]\nBUSTYPE=1\n", FullDisk, kCannotCreate, "nothing"},
-    };
+INSTANTIATE_TEST_SUITE_P(Rows, Choice, testing::ValuesIn(choice_cases()));
+
+// ---- the copy ----------------------------------------------------------------------
+
+// The cases of tests/config/generate-cases, each a first run of board "vb-999"
+// on its master file AllSenvis.ini: Senvis.ini is the file that must stand at
+// /etc/Senvis.ini afterwards (none: nothing may), stderr what must be printed
+// (then the run fails); "before" is an earlier /etc/Senvis.ini, "obstacle" a
+// directory at its place or a full disk (room for 10 bytes in /etc).
+class Copy : public testing::TestWithParam<std::string> {};
+
+TEST_P(Copy, LeavesTheExpectedFile) {
     namespace fs = std::filesystem;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        // Room for 10 of the 19 bytes: the file is never half there.
-        Sandbox sb(c.obstacle == FullDisk ? R"({"faults": {"full_disk": {"/etc": 10}}})" : "{}");
-        sb.write_file("/etc/AllSenvis.ini", c.master);
-        const std::string target = sb.path("/etc/Senvis.ini");
-        if (c.obstacle == Directory) fs::create_directory(target);
-        OutputCapture output;
-        EXPECT_EQ(-1, produce_senvis_ini("VB-999", "1.0"));
-        EXPECT_EQ(c.err, output.err());
-        EXPECT_FALSE(fs::exists(target + ".new"));
-        EXPECT_EQ(c.left, fs::is_directory(target)                ? "a directory"
-                          : !fs::exists(target)                   ? "nothing"
-                          : sb.read_file("/etc/Senvis.ini") == "" ? "an empty file"
-                                                                  : "a file with content");
+    const fs::path dir = fs::path(SV_TESTS_DIR) / "config" / "generate-cases" / GetParam();
+    const std::string obstacle = read_or_empty(dir / "obstacle");
+    Sandbox sb(obstacle == "full-disk\n" ? R"({"faults": {"full_disk": {"/etc": 10}}})" : "{}");
+    const std::string master = read_whole_file((dir / "AllSenvis.ini").string());
+    sb.write_file("/etc/AllSenvis.ini", master);
+    if (fs::exists(dir / "before")) sb.write_file("/etc/Senvis.ini", read_or_empty(dir / "before"));
+    const std::string target = sb.path("/etc/Senvis.ini");
+    if (obstacle == "directory\n") fs::create_directory(target);
+
+    OutputCapture output;
+    const std::string err = read_or_empty(dir / "stderr");
+    EXPECT_EQ(err.empty() ? 0 : -1, produce_senvis_ini("vb-999", "1.0"));
+    EXPECT_EQ(err, output.err());
+    EXPECT_EQ(master, sb.read_file("/etc/AllSenvis.ini"));
+    EXPECT_FALSE(fs::exists(target + ".new"));
+    EXPECT_EQ(obstacle == "directory\n", fs::is_directory(target));
+    if (fs::exists(dir / "Senvis.ini")) {
+        EXPECT_EQ(read_or_empty(dir / "Senvis.ini"), sb.read_file("/etc/Senvis.ini"));
+    } else if (obstacle != "directory\n") {
+        EXPECT_FALSE(fs::exists(target));
     }
 }
 
-// ---- VB7 renaming -------------------------------------------------------------------
-
-void reset_hardware_state() {
-    reset_smbus_state();
-    reset_adapter_discovery_state();
-    reset_port_io_state();
-}
-
-ItemRecord item(const char* name, int32_t chipCode, int32_t slave) {
-    ItemRecord record;
-    initItemRecord(&record);
-    copy_text(record.name, name);
-    record.chipCode = chipCode;
-    record.slave = slave;
-    return record;
-}
-
-// The monitor at 0x2F is the first chip-code-17 item's (the 0x2D item has
-// another chip code, the 0x2E one comes later); names compare without case.
-TEST(Vb7, RegisterTellsWhichNamesTheCpuTemperaturesCarry) {
-    // Renamed names take the table's spelling; the others keep their own.
-    const std::vector<std::string> peci = {"PECI Agent1 Temperature", "PECI AGENT2 Temperature",
-                                           "PECI Agent3 Temperature", "PECI Agent4 Temperature",
-                                           "System Temperature"};
-    const std::vector<std::string> core = {"cpu1 core a temperature", "CPU1 Core B Temperature",
-                                           "CPU2 Core A Temperature", "CPU2 Core B Temperature",
-                                           "System Temperature"};
-    struct Case {
-        const char* register5E;  // as the board file gives it
-        std::vector<std::string> names;
-        std::string read;  // the trace of the SMBus read
-    };
-    // 0x03 and 0x01: first-run-oldrev-by-bios-byte-vb7-peci-names and
-    // first-run-vb7-peci-names-turned-back.
-    const Case cases[] = {
-        {"\"0xFB\"", peci, "i2c 0 0x2f read 0x5e -> 0xfb"},
-        {"\"0x02\"", core, "i2c 0 0x2f read 0x5e -> 0x02"},
-        {R"({"fail": true})", core, "i2c 0 0x2f read 0x5e -> nak"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.register5E);
-        reset_hardware_state();
-        Sandbox sb(std::string(R"({"ports": {"0x1100": {"bytes": "00"}},
-          "smbus": [{"bus": 0, "name": "SMBus I801 adapter at 1100", "devices": [
-            {"address": "0x2F", "registers": {"0x5E": )") +
-                   c.register5E + "}}]}]}");
-        sys().iopl(3);
-        SMB_BASE_IO_ADDR = 0x1100;
-        ASSERT_EQ(1, init_i2c_bus_list());
-        sb.clear_trace();
-
-        SystemRecord system;
-        initSystemSection(&system);
-        system.busType = 3;
-        system.coreTempChipCode = 17;
-        std::vector<ItemRecord> items = {
-            item("cpu1 core a temperature", 19, 0x2D), item("PECI AGENT2 Temperature", 17, 0x2F),
-            item("CPU2 Core A Temperature", 17, 0x2E), item("PECI Agent4 Temperature", 17, 0x2F),
-            item("System Temperature", 17, 0x2F)};
-        revise_senvis_ini_for_VB7(&system, items.data(), int32_t(items.size()));
-
-        std::vector<std::string> names;
-        for (const ItemRecord& record : items) names.push_back(record.name);
-        EXPECT_EQ(c.names, names);
-        std::vector<std::string> i2c;
-        for (const std::string& line : sb.trace())
-            if (line.rfind("i2c ", 0) == 0) i2c.push_back(line);
-        EXPECT_THAT(i2c, ElementsAreArray({std::string("i2c 0 slave 0x2f -> 0"), c.read}));
-    }
-    reset_hardware_state();
-}
+INSTANTIATE_TEST_SUITE_P(Cases, Copy,
+                         testing::ValuesIn(data_cases(std::string(SV_TESTS_DIR) +
+                                                      "/config/generate-cases")),
+                         data_case_test_name);
 
 }  // namespace

@@ -61,42 +61,16 @@ protected:
     std::vector<ParameterRecord> parameters;
 };
 
-// `text` with each pair's first text (which must be there) replaced by its second.
-std::string edited(std::string text,
-                   const std::vector<std::pair<std::string, std::string>>& edits) {
-    for (const auto& [from, to] : edits) {
-        size_t at = text.find(from);
-        EXPECT_NE(at, std::string::npos) << from;
-        if (at != std::string::npos) text.replace(at, from.size(), to);
-    }
-    return text;
+std::string writer_case(const char* name) {
+    return read_whole_file(std::string(SV_TESTS_DIR) + "/config/writer-cases/" + name + ".ini");
 }
 
-// Mixed-case keys, a comment, blank lines, an unknown key, CR-LF lines, a
-// 100-character line (two pieces), keys the file lacks (PHONENUMBER,
-// MACHINENAME, ...), a second [System] after the items and a MONITOR line
-// inside a parameter; the last line has no line end.
-const std::string kMixedFile =
-    "; Sensorvisor settings\n[System]\nBusType=3\nPolling=5\nMailBox=old@example.com\n"
-    "MAILALERT=FALSE\nPager=none\nOUTLINE=line1\r\n" +
-    ("x" + std::string(98, '-') + "x") +
-    "\n\n[Item]\nITEM_NAME=CPU Fan\nMonitor=TRUE\nSLAVE=2d\r\n\n"
-    "[Item]\nITEM_NAME=System Fan\nMONITOR=FALSE\r\n"
-    "[System]\nPOLLING=7\nMAILBOX=second@example.com\n"
-    "[Item]\nITEM_NAME=Chassis\n; comment = not a key\nmonitor=true\n"
-    "[Parameter]\nPARAMETER=Divisor1\nMONITOR=TRUE\nBITMASK=30";
-
+// What each mode owns of mixed.ini (its README says what the file holds).
 TEST_F(Writer, RewritesOnlyWhatTheModeOwns) {
-    // Mode 1 owns POLLING of the first [System] and the items' MONITOR lines;
-    // mode 2 the mail and outline settings. A rewritten CR-LF line loses its CR.
+    const std::string mixed = writer_case("mixed");
     const std::pair<int, std::string> kCases[] = {
-        {1, edited(kMixedFile, {{"Polling=5", "Polling=30"},
-                                {"Monitor=TRUE", "Monitor=FALSE"},
-                                {"MONITOR=FALSE\r\n", "MONITOR=TRUE\n"},
-                                {"monitor=true", "monitor=FALSE"}})},
-        {2, edited(kMixedFile, {{"old@", "ops@"},
-                                {"MAILALERT=FALSE", "MAILALERT=TRUE"},
-                                {"OUTLINE=line1\r\n", "OUTLINE=line2\n"}})},
+        {1, writer_case("mixed-saved-by-the-items-page")},
+        {2, writer_case("mixed-saved-by-the-alert-page")},
     };
     system.polling = 30;
     copy_text(system.mailbox, "ops@example.com");
@@ -108,10 +82,10 @@ TEST_F(Writer, RewritesOnlyWhatTheModeOwns) {
     use_items({0, 1, 255});  // 255: never set, so not monitored
 
     for (const auto& [mode, expected] : kCases) {
-        box->write_file("/etc/Senvis.ini", kMixedFile);
+        box->write_file("/etc/Senvis.ini", mixed);
         EXPECT_EQ(save(mode), "") << "mode " << mode;
         EXPECT_EQ(box->read_file("/etc/Senvis.ini"), expected) << "mode " << mode;
-        EXPECT_EQ(box->read_file("/etc/Senvis.ini.old"), kMixedFile) << "mode " << mode;
+        EXPECT_EQ(box->read_file("/etc/Senvis.ini.old"), mixed) << "mode " << mode;
     }
     EXPECT_EQ(hookCalls, 0);
 }

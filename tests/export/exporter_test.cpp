@@ -1,10 +1,7 @@
-// The exporter as a user meets it: the check's one line and status, bad
-// input refused with one line and nothing half-written, and the HTTP side,
-// which must never reach the hardware on a request.
+// The exporter running: the HTTP side, which must never reach the hardware on
+// a request, and the text file rewritten every interval. What one run prints
+// and writes is in the cases of tests/export/cases.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -18,16 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kCases = std::string(SV_TESTS_DIR) + "/e2e/cases/";
 const std::string kDemo = std::string(SV_SOURCE_BOARDS_DIR) + "/demo.json";
-const std::string kNak = kCases + "fault-smbus-nak-shows-not-available/board.json";
-const std::string kBasic = std::string(SV_TESTS_DIR) + "/e2e/boards/basic.json";
-
-SimResult exporter(const std::string& board, const std::vector<std::string>& args) {
-    std::vector<std::string> all = {"--board", board, "--"};
-    all.insert(all.end(), args.begin(), args.end());
-    return run_program(SV_EXPORTER_SIM_PATH, all);
-}
 
 std::vector<std::string> listing(const std::string& dir) {
     std::vector<std::string> names;
@@ -35,108 +23,6 @@ std::vector<std::string> listing(const std::string& dir) {
         names.push_back(entry.path().string());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-TEST(Check, OneLineOnStandardOutputAndThePluginStatus) {
-    TempDir dir;
-    write_whole_file(dir.path() + "/unknown.json", "{}");
-    struct Case {
-        std::string board;
-        int status;
-        std::string line;  // the whole of standard output, or its start ending in "| "
-    };
-    const std::vector<Case> cases = {
-        {kNak, 1,
-         "SENSORVISOR WARNING - not read: VBAT | '+2.5V'=2.460;2.246:2.490;2.246:2.490 "
-         "'VBAT'=U;1.750:3.296;1.750:3.296\n"},
-        // The engine's own "Error: Parameter is not found." lines go to stderr.
-        {kBasic, 2,
-         "SENSORVISOR CRITICAL - not normal: CPU Fan, Chassis Intrusion | 'CPU Fan'=0;0:;0: "
-         "'Chassis Intrusion'=1;0;0\n"},
-        {kDemo, 2, "SENSORVISOR CRITICAL - not normal: Chassis Intrusion | "},
-        {std::string(SV_SOURCE_BOARDS_DIR) + "/bmc-imb.json", 0,
-         "SENSORVISOR OK - 20 items normal | 'CPU1 Fan'=3375;1004:;1004: "},
-        {dir.path() + "/unknown.json", 3,
-         "SENSORVISOR UNKNOWN - start-up failed (its message is on standard error)\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.board);
-        SimResult result = exporter(c.board, {"--check"});
-        EXPECT_EQ(c.status, result.status) << result.err;
-        if (c.line.back() == '\n') {
-            EXPECT_EQ(c.line, result.out);
-        } else {
-            EXPECT_EQ(c.line, result.out.substr(0, c.line.size()));
-        }
-        EXPECT_EQ(1, std::count(result.out.begin(), result.out.end(), '\n'));
-    }
-}
-
-TEST(BadInput, OneClearLineAStatusAndNothingHalfWritten) {
-    TempDir dir;
-    const std::string d = dir.path();
-    write_whole_file(d + "/plain-file", "x");
-    fs::create_directory(d + "/a-directory");
-    write_whole_file(d + "/unknown.json", "{}");
-
-    int taken = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(0, bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address));
-    ASSERT_EQ(0, listen(taken, 1));
-    getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length);
-    const std::string busy = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-
-    struct Case {
-        std::string board;
-        std::vector<std::string> args;
-        int status;
-        std::string err;
-    };
-    const std::vector<Case> cases = {
-        {kDemo,
-         {"--listen", busy},
-         1,
-         "sensorvisor-exporter: cannot listen on " + busy + ": Address already in use\n"},
-        {kDemo,
-         {"--textfile", d + "/missing/x.prom"},
-         1,
-         "sensorvisor-exporter: cannot write " + d +
-             "/missing/x.prom: No such file or directory\n"},
-        {kDemo,
-         {"--textfile", d + "/plain-file/x.prom", "--once"},
-         1,
-         "sensorvisor-exporter: cannot write " + d + "/plain-file/x.prom: Not a directory\n"},
-        // Found only at the rename, after the readings: the temporary file goes.
-        {kDemo,
-         {"--textfile", d + "/a-directory", "--once"},
-         1,
-         "sensorvisor-exporter: cannot write " + d + "/a-directory: Is a directory\n"},
-        {d + "/unknown.json",
-         {"--textfile", d + "/x.prom", "--once"},
-         255,
-         "Warn: This is not Kelvorante's motherboard!\n"},
-        {kDemo,
-         {"--interval", "0"},
-         2,
-         "sensorvisor-exporter: --interval needs a number of seconds from 1 to 86400, not \"0\"\n"},
-        {kDemo, {"--once"}, 2, "sensorvisor-exporter: --once goes with --textfile\n"},
-        {kDemo,
-         {"--check", "--listen", busy},
-         2,
-         "sensorvisor-exporter: choose one of --listen, --textfile and --check\n"},
-    };
-    const std::vector<std::string> before = listing(d);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
-        SimResult result = exporter(c.board, c.args);
-        EXPECT_EQ(c.status, result.status);
-        EXPECT_EQ(c.err, result.err);
-        EXPECT_EQ(before, listing(d));
-    }
-    close(taken);
 }
 
 int trace_lines(const std::string& path) {

@@ -3,14 +3,11 @@
 // Items page lists every configured item.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "gui/main_window.h"
 #include "gui/registry.h"
 #include "gui/shell/app_bar.h"
 #include "gui/window_fixture.h"
-
-namespace fs = std::filesystem;
+#include "support/data_cases.h"
 
 namespace {
 
@@ -22,12 +19,8 @@ void keep_complaint(const gchar* domain, GLogLevelFlags level, const gchar* mess
 }
 
 std::vector<std::string> bundled_boards() {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(SV_SOURCE_BOARDS_DIR))
-        if (entry.path().extension() == ".json" &&
-            entry.path().stem() != "firstrun-other-maker")  // refused before any window
-            names.push_back(entry.path().stem().string());
-    std::sort(names.begin(), names.end());
+    std::vector<std::string> names = data_cases(SV_SOURCE_BOARDS_DIR, ".json");
+    std::erase(names, "firstrun-other-maker");  // refused before any window
     return names;
 }
 
@@ -60,11 +53,6 @@ TEST_P(EveryBoard, OpensAndListsEveryItem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bundled, EveryBoard, testing::ValuesIn(bundled_boards()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
+                         data_case_test_name);
 
 }  // namespace

@@ -11,24 +11,6 @@
 
 namespace {
 
-// Collects GLib warnings while it lives.
-class Warnings {
-public:
-    Warnings() {
-        id_ = g_log_set_handler(
-            nullptr, G_LOG_LEVEL_WARNING,
-            [](const gchar*, GLogLevelFlags, const gchar* message, gpointer me) {
-                static_cast<Warnings*>(me)->seen.emplace_back(message);
-            },
-            this);
-    }
-    ~Warnings() { g_log_remove_handler(nullptr, id_); }
-    std::vector<std::string> seen;
-
-private:
-    guint id_;
-};
-
 using MainWindow = WindowTest;
 
 TEST_F(MainWindow, StartupOpensTheWindowsInTheirPlaces) {
@@ -55,60 +37,6 @@ TEST_F(MainWindow, StartupOpensTheWindowsInTheirPlaces) {
         EXPECT_STREQ(
             gtk_notebook_get_tab_label_text(notebook, gtk_notebook_get_nth_page(notebook, page)),
             tabs[page]);
-}
-
-TEST_F(MainWindow, NamedWidgetsAreFoundFromAnyWidgetOfTheirWindow) {
-    const char* names[] = {"app1",
-                           "bonobodock1",
-                           "appbar1",
-                           "notebook1",
-                           "file1",
-                           "quit1",
-                           "view1",
-                           "summary1",
-                           "separator4",
-                           "fan_speed_charts1",
-                           "voltage_charts1",
-                           "thermal_charts1",
-                           "setup1",
-                           "items1",
-                           "alert1",
-                           "help1",
-                           "about1",
-                           "viewport4",
-                           "tableSummaryVoltage",
-                           "buttonSummaryVoltage59",
-                           "labelSummaryStatus15",
-                           "curveVoltage59",
-                           "labelThermalReading15",
-                           "hseparatorFan15",
-                           "entryPolling",
-                           "treeview1",
-                           "buttonItemsSave",
-                           "entryMachineName",
-                           "entryRecipientMailbox",
-                           "buttonShowAlertMessage"};
-    // From a page's widget, and from an item inside a menu (its way up is
-    // the item the menu hangs from).
-    for (GtkWidget* start : {widget("treeview1"), widget("quit1")})
-        for (const char* name : names) {
-            GtkWidget* found = lookup_widget(start, name);
-            ASSERT_NE(found, nullptr) << name;
-            EXPECT_STREQ(gtk_widget_get_name(found), name);
-        }
-    GtkWidget* alertButton = lookup_widget(mywindowAlertMessage, "buttonDismiss");
-    EXPECT_EQ(lookup_widget(alertButton, "labelIndexCount"),
-              lookup_widget(mywindowAlertMessage, "labelIndexCount"));
-
-    // A widget outside the tree may name its way up.
-    GtkWidget* loose = GTK_WIDGET(g_object_ref_sink(gtk_label_new("")));
-    g_object_set_data(G_OBJECT(loose), "GladeParentKey", widget("labelFan0"));
-    EXPECT_EQ(lookup_widget(loose, "entryPolling"), widget("entryPolling"));
-    g_object_unref(loose);
-
-    Warnings warnings;
-    EXPECT_EQ(lookup_widget(widget("labelFan0"), "buttonSummaryStatus16"), nullptr);
-    EXPECT_EQ(warnings.seen, std::vector<std::string>{"Widget not found: buttonSummaryStatus16"});
 }
 
 TEST_F(MainWindow, ViewAndSetupMenusSelectTheirPage) {
@@ -152,25 +80,6 @@ TEST_F(MainWindow, AboutShowsOneBoxUntilItIsClosed) {
     gtk_menu_item_activate(GTK_MENU_ITEM(widget("about1")));
     ASSERT_NE(myabout2, nullptr);
     EXPECT_TRUE(gtk_widget_get_visible(myabout2));
-}
-
-TEST_F(MainWindow, IconMissingOrUnreadableLeavesTheBoxWithoutLogo) {
-    const std::string icon = "/usr/local/share/pixmaps/sensorvisor/idr_main.ico";
-    {
-        sandbox->write_file(icon, "not a picture");
-        OutputCapture capture;
-        EXPECT_EQ(create_pixbuf("sensorvisor/idr_main.ico"), nullptr);
-        EXPECT_EQ(capture.err().rfind("Failed to load pixbuf file: " + icon + ": ", 0), 0u)
-            << capture.err();
-    }
-    std::remove(sandbox->path(icon).c_str());
-    Warnings warnings;
-    GtkWidget* box = create_about2();
-    EXPECT_EQ(gtk_about_dialog_get_logo(GTK_ABOUT_DIALOG(box)), nullptr);
-    EXPECT_EQ(gtk_window_get_icon(GTK_WINDOW(box)), nullptr);
-    EXPECT_EQ(warnings.seen,
-              std::vector<std::string>(2, "Couldn't find pixmap file: sensorvisor/idr_main.ico"));
-    gtk_widget_destroy(box);
 }
 
 TEST_F(MainWindow, QuitAndClosingTheWindowEndTheMainLoop) {

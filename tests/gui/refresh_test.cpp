@@ -1,11 +1,8 @@
 // The refresh cycle and the Items page's handlers on the demo board, as the
 // monitor's start-up left the window: what the hardware saw, what the pages
-// show, the polling timeout, Save.
+// show, the polling timeout, a failed Save, the status buttons.
 #include <gtest/gtest.h>
 
-#include "common/fixed_text.h"
-#include "config/writer.h"
-#include "gui/chart_pages.h"
 #include "gui/items_page.h"
 #include "gui/main_window.h"
 #include "gui/refresh_cycle.h"
@@ -96,20 +93,6 @@ TEST_F(Refresh, ReadsWhatIsMonitoredAndNothingElse) {
     EXPECT_EQ(all, one_by_one);
 }
 
-TEST_F(Refresh, EachCycleAddsTheNewReadingToTheHistory) {
-    // The demo board's CPU1 Temperature changes every 5 seconds: 45, 46, 47, 46.
-    for (int cycle = 0; cycle < 3; ++cycle) {
-        sandbox->board().clock().sleep_ns(5'000'000'000);
-        EXPECT_EQ(updateAll(), TRUE);
-    }
-    std::vector<float> expected(96, 0.0f);
-    for (float v : {45.0f, 46.0f, 47.0f, 46.0f}) expected.push_back(v);
-    EXPECT_EQ(std::vector<float>(vectorThermal[0], vectorThermal[0] + 100), expected);
-    EXPECT_EQ(text("labelThermalReading0"), "46'C / 114'F");
-    EXPECT_EQ(text("buttonSummaryThermal0"), "46'C / 114'F");
-    EXPECT_EQ(rows()[size_t(index_of("CPU1 Temperature"))][4], "46/114");
-}
-
 TEST_F(Refresh, PollingEntryTakesOneTo300AndRearmsTheTimeout) {
     gtk_menu_item_activate(GTK_MENU_ITEM(widget("items1")));
     EXPECT_NEAR(seconds_to_refresh(), 5, 0.5);
@@ -147,32 +130,6 @@ TEST_F(Refresh, PollingEntryTakesOneTo300AndRearmsTheTimeout) {
     }
     updateAll();  // the next cycle writes the interval back
     EXPECT_EQ(gtk_entry_get_text(GTK_ENTRY(widget("entryPolling"))), std::string("2"));
-}
-
-TEST_F(Refresh, RowActivationTogglesTheFirstItemOfThatName) {
-    int second = index_of("CPU2 Fan");
-    copy_text(ctx->items[second].name, "CPU1 Fan");
-    copy_text(allItemDisps[second].name, "CPU1 Fan");
-    updateAll();
-    activate_row(second);
-    EXPECT_EQ(ctx->items[index_of("CPU1 Fan")].monitor, 0);
-    EXPECT_EQ(allItemDisps[index_of("CPU1 Fan")].monitor, 0);
-    EXPECT_EQ(ctx->items[second].monitor, 1);
-}
-
-TEST_F(Refresh, SaveWritesTheIntervalAndTheMonitorFlags) {
-    const std::string before = sandbox->read_file("/etc/Senvis.ini");
-    type_polling("7");
-    activate_row(index_of("CPU2 Fan"));
-    click("buttonItemsSave");
-
-    std::string expected = before;
-    expected.replace(expected.find("POLLING=5"), 9, "POLLING=7");
-    size_t second = expected.find("MONITOR=TRUE", expected.find("ITEM_NAME=CPU2 Fan"));
-    expected.replace(second, 12, "MONITOR=FALSE");
-    EXPECT_EQ(sandbox->read_file("/etc/Senvis.ini"), expected);
-    EXPECT_EQ(sandbox->read_file("/etc/Senvis.ini.old"), before);
-    EXPECT_EQ(dialog_texts(), std::vector<std::string>{"Configuration has been saved."});
 }
 
 TEST_F(Refresh, AFailedSaveEndsTheMainLoopAndStillSaysSaved) {

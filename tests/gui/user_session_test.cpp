@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include <nlohmann/json.hpp>
+#include <filesystem>
 #include <regex>
 #include <thread>
 
@@ -62,76 +62,60 @@ std::string click(const std::string& window, Point p) {
            " click 1";
 }
 
-TEST(UserSession, UnselectAllAndSaveThenQuit) {
-    auto [unselect, save] = items_page_buttons();
-    // The program and the events get a display of their own.
-    XDisplay display(true);
-    const std::string board = std::string(SV_SOURCE_BOARDS_DIR) + "/demo.json";
+// sensorvisor-sim on `board` with a fresh root, on a display of its own, its
+// main window found.
+struct Session {
+    explicit Session(const std::string& board)
+        : sim(SV_SIM_PATH, {"--board", board, "--root", root}, {"DISPLAY=" + display.name()}, 90) {
+        window = xdotool(display, "search --sync --onlyvisible --pid " + std::to_string(sim.pid()) +
+                                      " --name '^Sensorvisor II$'");
+        window = window.substr(0, window.find('\n'));
+    }
     TempDir scratch;
     const std::string root = scratch.path() + "/root";
-    ChildProcess sim(SV_SIM_PATH, {"--board", board, "--root", root}, {"DISPLAY=" + display.name()},
-                     90);
+    XDisplay display{true};
+    ChildProcess sim;
+    std::string window;
+};
 
-    std::string window =
-        xdotool(display, "search --sync --onlyvisible --pid " + std::to_string(sim.pid()) +
-                             " --name '^Sensorvisor II$'");
-    window = window.substr(0, window.find('\n'));
-    ASSERT_FALSE(window.empty());
-    const std::string original = read_whole_file(root + "/etc/Senvis.ini");
+TEST(UserSession, UnselectAllAndSaveThenQuit) {
+    auto [unselect, save] = items_page_buttons();
+    Session s(std::string(SV_SOURCE_BOARDS_DIR) + "/demo.json");
+    ASSERT_FALSE(s.window.empty());
+    const std::string original = read_whole_file(s.root + "/etc/Senvis.ini");
 
     // Setup > Items by its mnemonics, then the two buttons by mouse.
-    xdotool(display, "windowfocus --sync " + window + " key alt+s sleep 0.5 key m sleep 0.5");
-    xdotool(display, click(window, unselect) + " sleep 0.5 " + click(window, save));
-    xdotool(display, "search --sync --onlyvisible --pid " + std::to_string(sim.pid()) +
-                         " --name '^Information / Warning$'");
+    xdotool(s.display, "windowfocus --sync " + s.window + " key alt+s sleep 0.5 key m sleep 0.5");
+    xdotool(s.display, click(s.window, unselect) + " sleep 0.5 " + click(s.window, save));
+    xdotool(s.display, "search --sync --onlyvisible --pid " + std::to_string(s.sim.pid()) +
+                           " --name '^Information / Warning$'");
     // File > Quit ends the program.
-    xdotool(display, "windowfocus --sync " + window + " key alt+f sleep 0.5 key q");
-    SimResult result = sim.finish();
+    xdotool(s.display, "windowfocus --sync " + s.window + " key alt+f sleep 0.5 key q");
+    SimResult result = s.sim.finish();
     EXPECT_EQ(result.status, 0) << result.err;
 
-    std::string saved = read_whole_file(root + "/etc/Senvis.ini");
-    EXPECT_EQ(read_whole_file(root + "/etc/Senvis.ini.old"), original);
+    std::string saved = read_whole_file(s.root + "/etc/Senvis.ini");
+    EXPECT_EQ(read_whole_file(s.root + "/etc/Senvis.ini.old"), original);
     EXPECT_EQ(saved, std::regex_replace(original, std::regex("MONITOR=TRUE"), "MONITOR=FALSE"));
     EXPECT_NE(saved, original);
 }
 
 TEST(UserSession, AFailingFanRaisesTheAlertWindowAndMails) {
-    // The demo board on its real clock, polled every second, e-mail alerts
-    // on; its intrusion latch clear and its CPU1 fan stopping (255 counts,
-    // 1323 RPM against 1500) from the 4th to the 6th second of every 6.
-    nlohmann::json board =
-        nlohmann::json::parse(read_whole_file(std::string(SV_SOURCE_BOARDS_DIR) + "/demo.json"));
-    nlohmann::json& chip = board["ports"]["0x295"]["index_data"]["registers"];
-    chip["0x29"] = {{"values", {"0x64", "0x64", "0xFF"}}, {"every", 2}};
-    chip["0x42"] = "0x00";
-    std::string ini = board["files"]["/etc/Senvis.ini"];
-    ini = std::regex_replace(ini, std::regex("POLLING=5"), "POLLING=1");
-    board["files"]["/etc/Senvis.ini"] =
-        std::regex_replace(ini, std::regex("MAILALERT=FALSE"), "MAILALERT=TRUE");
-    TempDir scratch;
-    write_whole_file(scratch.path() + "/board.json", board.dump());
-    const std::string root = scratch.path() + "/root";
-
-    XDisplay display(true);
-    ChildProcess sim(SV_SIM_PATH, {"--board", scratch.path() + "/board.json", "--root", root},
-                     {"DISPLAY=" + display.name()}, 90);
-    std::string window =
-        xdotool(display, "search --sync --onlyvisible --pid " + std::to_string(sim.pid()) +
-                             " --name '^Sensorvisor II$'");
-    window = window.substr(0, window.find('\n'));
-    ASSERT_FALSE(window.empty());
+    // The fan stops from the 4th to the 6th second of every 6 (see the board).
+    Session s(std::string(SV_TESTS_DIR) + "/gui/boards/failing-fan.json");
+    ASSERT_FALSE(s.window.empty());
     // Nothing fails at start: the alert window comes with the fan.
-    std::string alerts = xdotool(display, "search --sync --onlyvisible --name '^Alert Messages$'");
-    EXPECT_FALSE(alerts.empty());
+    EXPECT_FALSE(xdotool(s.display, "search --sync --onlyvisible --name '^Alert Messages$'").empty());
 
-    const std::string sent = root + "/var/mail/sent";
+    const std::string sent = s.root + "/var/mail/sent";
     std::string mail;
     for (int tries = 0; tries < 100 && mail.find("Failed(Bad)!") == std::string::npos; ++tries) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         if (std::filesystem::exists(sent)) mail = read_whole_file(sent);
     }
-    xdotool(display, "windowfocus --sync " + window + " key alt+f sleep 0.5 key q");
-    SimResult result = sim.finish();
+    // Ctrl+Q ends the program.
+    xdotool(s.display, "windowfocus --sync " + s.window + " key ctrl+q");
+    SimResult result = s.sim.finish();
     EXPECT_EQ(result.status, 0) << result.err;
     const std::string head =
         "To: root@localhost\nSubject: Alert: system health warning!\n\n"
