@@ -109,9 +109,10 @@ TEST(BadInput, OneClearLineAStatusAndNothingHalfWritten) {
          {"--textfile", d + "/plain-file/x.prom", "--once"},
          1,
          "sensorvisor-exporter: cannot write " + d + "/plain-file/x.prom: Not a directory\n"},
-        // Found only at the rename, after the readings: the temporary file goes.
+        // Found only at the rename, after the readings: the temporary file goes,
+        // and a first write that fails ends even a run that would go on.
         {kDemo,
-         {"--textfile", d + "/a-directory", "--once"},
+         {"--textfile", d + "/a-directory"},
          1,
          "sensorvisor-exporter: cannot write " + d + "/a-directory: Is a directory\n"},
         {d + "/unknown.json",

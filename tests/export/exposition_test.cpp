@@ -208,7 +208,8 @@ TEST_P(ExpositionAgainstReport, EveryLineSaysWhatTheReportSays) {
 INSTANTIATE_TEST_SUITE_P(Boards, ExpositionAgainstReport,
                          testing::Values("report-demo", "report-bmc-openipmi", "report-bmc-imb",
                                          "report-legacy", "report-smbus-mix", "report-bmc-gpu",
-                                         "fault-smbus-nak-shows-not-available"),
+                                         "fault-smbus-nak-shows-not-available",
+                                         "gap-unread-temperature-is-not-normal"),
                          [](const testing::TestParamInfo<std::string>& info) {
                              std::string name = info.param;
                              for (char& c : name)

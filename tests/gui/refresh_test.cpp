@@ -3,6 +3,9 @@
 // show, the polling timeout, Save.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
 #include "common/fixed_text.h"
 #include "config/writer.h"
 #include "gui/chart_pages.h"
@@ -162,6 +165,8 @@ TEST_F(Refresh, RowActivationTogglesTheFirstItemOfThatName) {
 
 TEST_F(Refresh, SaveWritesTheIntervalAndTheMonitorFlags) {
     const std::string before = sandbox->read_file("/etc/Senvis.ini");
+    // A configuration kept private stays private, in both files.
+    std::filesystem::permissions(sandbox->path("/etc/Senvis.ini"), std::filesystem::perms(0600));
     type_polling("7");
     activate_row(index_of("CPU2 Fan"));
     click("buttonItemsSave");
@@ -172,6 +177,9 @@ TEST_F(Refresh, SaveWritesTheIntervalAndTheMonitorFlags) {
     expected.replace(second, 12, "MONITOR=FALSE");
     EXPECT_EQ(sandbox->read_file("/etc/Senvis.ini"), expected);
     EXPECT_EQ(sandbox->read_file("/etc/Senvis.ini.old"), before);
+    for (const char* saved : {"/etc/Senvis.ini", "/etc/Senvis.ini.old"})
+        EXPECT_EQ(std::filesystem::status(sandbox->path(saved)).permissions(),
+                  std::filesystem::perms(0600)) << saved;
     EXPECT_EQ(dialog_texts(), std::vector<std::string>{"Configuration has been saved."});
 }
 
@@ -211,6 +219,23 @@ TEST_F(Refresh, StatusButtonResetsItsIntrusionItem) {
     updateAll();
     EXPECT_TRUE(gtk_widget_get_sensitive(widget("buttonSummaryStatus0")));
     EXPECT_EQ(text("buttonSummaryStatus0"), "Good");
+}
+
+// On the OpenIPMI board the BMC's 30/93 gives CPU1's PECI temperature and
+// its thermal word: 46 (Low) for start-up's reading and word, then 80.
+class ThermalWord : public WindowTest {
+    std::string board_json() override {
+        auto board = nlohmann::json::parse(
+            read_whole_file(std::string(SV_SOURCE_BOARDS_DIR) + "/bmc-openipmi.json"));
+        board["bmc"]["responses"]["30/93 00"] = {"00 2e", "00 2e", "00 50", "00 50"};
+        return board.dump();
+    }
+};
+
+TEST_F(ThermalWord, FollowsTheBmcAtEachRefresh) {
+    EXPECT_EQ(text("buttonSummaryThermal0"), "Low");
+    updateAll();
+    EXPECT_EQ(text("buttonSummaryThermal0"), "Medium");
 }
 
 }  // namespace

@@ -130,7 +130,8 @@ TEST(UserSession, AFailingFanRaisesTheAlertWindowAndMails) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         if (std::filesystem::exists(sent)) mail = read_whole_file(sent);
     }
-    xdotool(display, "windowfocus --sync " + window + " key alt+f sleep 0.5 key q");
+    // Ctrl+Q ends it as File > Quit does.
+    xdotool(display, "windowfocus --sync " + window + " key ctrl+q");
     SimResult result = sim.finish();
     EXPECT_EQ(result.status, 0) << result.err;
     const std::string head =
