@@ -222,7 +222,8 @@ TEST_F(Refresh, StatusButtonResetsItsIntrusionItem) {
 }
 
 // On the OpenIPMI board the BMC's 30/93 gives CPU1's PECI temperature and
-// its thermal word: 46 (Low) for start-up's reading and word, then 80.
+// its thermal word, each request the next answer: 46 (Low) for start-up's
+// reading and word, 80 (Medium) for the refresh's.
 class ThermalWord : public WindowTest {
     std::string board_json() override {
         auto board = nlohmann::json::parse(
