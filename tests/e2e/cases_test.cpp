@@ -16,6 +16,9 @@
 //                  this order
 //   second-run/    optional: the same files for a second run on the same root
 //                  (its board is the case's board.json unless its args name one)
+//   links          "PATH -> TARGET" lines: PATH in the root is replaced by a
+//                  symbolic link to TARGET before the run (a root that holds
+//                  anything is not seeded, so this belongs in second-run/)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -94,6 +97,12 @@ void run_and_check(const fs::path& case_dir, const fs::path& step_dir, const std
         args.push_back(line);
     }
     if (!has_board) args.insert(args.begin(), {"--board", (case_dir / "board.json").string()});
+    for (const std::string& line : lines_of(read_or(step_dir / "links", ""))) {
+        const size_t arrow = line.find(" -> ");
+        const fs::path at = fs::path(root) / fs::path(line.substr(0, arrow)).relative_path();
+        fs::remove(at);
+        fs::create_symlink(line.substr(arrow + 4), at);
+    }
     TempDir trace_dir;
     const std::string trace_file = trace_dir.path() + "/trace";
     args.insert(args.begin(), {"--trace", trace_file});

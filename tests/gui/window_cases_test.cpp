@@ -30,6 +30,7 @@
 //   alert-window shown|hidden
 //   mail TEXT           what `mail` received (nothing: none)
 //   absent PATH         a path that must not exist in the sandbox
+//   chmod|mode PATH OCTAL  a file's mode set, or what it must be
 //   row CELLS           the next row of the Items page, cells between "|"
 //   history fan|voltage|thermal N [VALUES]
 //                       the history of chart N ends in VALUES, 0 before them
@@ -37,6 +38,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -220,6 +222,10 @@ TEST_P(WindowCase, ShowsWhatItLists) {
                       std::regex_replace(rest, std::regex(R"(\\n)"), "\n"));
         } else if (word == "absent") {
             EXPECT_FALSE(sandbox->exists(rest));
+        } else if (word == "chmod" || word == "mode") {  // PATH OCTAL: set, or must be
+            auto mode = std::filesystem::perms(std::stoi(value, nullptr, 8));
+            if (word == "chmod") std::filesystem::permissions(sandbox->path(name), mode);
+            else EXPECT_EQ(std::filesystem::status(sandbox->path(name)).permissions(), mode) << name;
         } else if (word == "row") {
             std::vector<std::string> cells = fields(rest);
             ASSERT_EQ(cells.size(), 6u);
