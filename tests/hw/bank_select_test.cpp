@@ -10,9 +10,7 @@
 #include <vector>
 
 #include "common/fixed_text.h"
-#include "hw/adapter_discovery.h"
-#include "hw/port_io.h"
-#include "hw/smbus.h"
+#include "hw_test_support.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -21,17 +19,7 @@ using testing::ElementsAre;
 using testing::ElementsAreArray;
 using Lines = std::vector<std::string>;
 
-class BankSelect : public testing::Test {
-protected:
-    void SetUp() override { reset_all(); }
-    void TearDown() override { reset_all(); }
-    static void reset_all() {
-        reset_bank_select_state();
-        reset_port_io_state();
-        reset_smbus_state();
-        reset_adapter_discovery_state();
-    }
-};
+using BankSelect = HwTest;
 
 ItemRecord item_with(int32_t chipCode, int32_t busType, int32_t slave) {
     ItemRecord item;
@@ -78,13 +66,6 @@ TEST_F(BankSelect, WhichChipsAndWhichBank) {
         EXPECT_EQ(c.bank, whichBankSelection(c.kind, &item, c.offset))
             << "chip " << c.chipCode << " kind " << c.kind << " offset " << c.offset;
     }
-}
-
-TEST_F(BankSelect, TableSelfCheck) {
-    EXPECT_EQ(nullptr, check_bank_chip_table(bank_chip_table()));
-    static constexpr OffsetRange kOverlap[] = {{0x50, 0x53}, {0x53, 0x57}};
-    const BankChip overlap[] = {{19, 1, 1, 0x4E, 0x07, BankRule::SlaveAtOffsets, kOverlap}};
-    EXPECT_STREQ("offset ranges overlap or are out of order", check_bank_chip_table(overlap));
 }
 
 // The check on an LPC chip: 0x4E read and written through the banked

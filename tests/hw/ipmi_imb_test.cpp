@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "bmc_test_support.h"
+#include "hw_test_support.h"
 #include "support/sandbox.h"
 
 namespace {
 
 using ::testing::ElementsAre;
 
-using ImbTest = BmcTest;
+using ImbTest = HwTest;
 
 TEST_F(ImbTest, InitOpensTheDriverAndEveryRequestStepsTheCounter) {
     Sandbox sb(bmc_board("imb", R"(, "completion_codes": {"06/52": "0xC3"})"));
