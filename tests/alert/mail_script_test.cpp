@@ -45,32 +45,21 @@ protected:
     Sandbox sandbox;
 };
 
+// The script's text as it stands; what `mail` received of it.
 TEST_F(MailScript, OrdinaryTextAsItStandsAndWhatMailReceived) {
     const std::string recipients = "root@localhost admin@example.com";
-    const std::string script = mail_script_text(kAlertSubject, recipients, "vb130-demo", kBody);
-    EXPECT_EQ(script,
+    EXPECT_EQ(mail_script_text(kAlertSubject, recipients, "vb130-demo", kBody),
               "#!/bin/bash\n"
               "mail -s \"Alert: system health warning!\" root@localhost admin@example.com <<EOT\n"
               "The system 'vb130-demo' has the following health information:\n"
               "CPU1 Fan Failed(Bad)!\n"
               "at Fri Dec  4 23:13:59 2026\n"
               "EOT\n");
-
-    EXPECT_EQ(send_mail_script(kAlertSubject, recipients, "vb130-demo", kBody), MailOutcome::sent);
-    EXPECT_EQ(send_mail_script(kTestSubject, "root", "vb130-demo", "E-mail Test!\n"),
-              MailOutcome::sent);
+    EXPECT_EQ(send_mail_script(kTestSubject, recipients, "vb130-demo", kBody), MailOutcome::sent);
     EXPECT_EQ(sent_mail(sandbox),
-              "To: root@localhost, admin@example.com\n"
-              "Subject: Alert: system health warning!\n\n"
+              "To: root@localhost, admin@example.com\nSubject: Alert: E-mail Test!\n\n"
               "The system 'vb130-demo' has the following health information:\n" +
-                  std::string(kBody) +
-                  "\n"
-                  "To: root\n"
-                  "Subject: Alert: E-mail Test!\n\n"
-                  "The system 'vb130-demo' has the following health information:\n"
-                  "E-mail Test!\n\n");
-    EXPECT_EQ(sandbox.read_file(kMailScriptPath),
-              mail_script_text(kTestSubject, "root", "vb130-demo", "E-mail Test!\n"));
+                  std::string(kBody) + "\n");
 }
 
 TEST(MailScriptSafety, HostileNamesContentsAndRecipients) {

@@ -1,6 +1,7 @@
-// The OpenIPMI device: which node opens, Get Device ID as the presence check,
-// the kernel's address checks and error numbers, and the bounded wait for a
-// BMC that never answers (the whole run past one is an end-to-end case).
+// The OpenIPMI device: the kernel's address checks and error numbers, and the
+// bounded wait for a BMC that never answers. Which node opens and Get Device
+// ID as the presence check: e2e hw-openipmi-nodes-tried-in-order-*; the whole
+// run past a silent BMC: e2e silent-bmc-times-out-and-the-run-goes-on.
 #include <errno.h>
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -8,7 +9,7 @@
 
 #include <string>
 
-#include "bmc_test_support.h"
+#include "hw_test_support.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -23,33 +24,7 @@ std::string board_at(const std::string& device, const std::string& more = "") {
                      R"(, "device": ")" + device + R"(", "guid": ")" + kGuid + "\"" + more);
 }
 
-using OpenIpmiTest = BmcTest;
-
-// The names are tried in this order; the detection follows the open. An error
-// answer to Get Device ID still counts as present.
-TEST_F(OpenIpmiTest, InitOpensTheFirstNodeThatExists) {
-    const char* names[] = {"/dev/ipmidev/0", "/dev/ipmi/0", "/dev/ipmi0"};
-    for (int found = 0; found < 4; ++found) {
-        const bool refused = found == 3;
-        const char* name = names[refused ? 2 : found];
-        SCOPED_TRACE(found);
-        reset_all();
-        Sandbox sb(board_at(name, refused ? R"(, "device_id_cc": "0xC1")" : ""));
-        EXPECT_EQ(0, IpmiInit());
-        EXPECT_EQ(99, hDevice);
-        EXPECT_EQ(2, ipmi_driver_option);
-        EXPECT_EQ(2, seqNo);
-        EXPECT_EQ(1, bOBWinbondIPMI);
-        std::vector<std::string> expected = {"open /dev/kvbmc -> -1"};
-        for (int i = 0; names[i] != std::string(name); ++i)
-            expected.push_back(std::string("open ") + names[i] + " -> -1");
-        expected.push_back(std::string("open ") + name + " -> " + std::to_string(fd));
-        expected.push_back(std::string("ipmi openipmi 06/01 -> ") +
-                           (refused ? "c1" : kDeviceIdAnswer));
-        expected.push_back(std::string("ipmi openipmi 06/37 -> 00 ") + kGuid);
-        EXPECT_EQ(expected, sb.trace());
-    }
-}
+using OpenIpmiTest = HwTest;
 
 // A silent BMC costs one bounded wait (5 s), then the monitor goes on
 // without it; a receive on its own reports the time-out as errno.

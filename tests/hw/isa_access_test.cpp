@@ -1,5 +1,6 @@
-// Banked register access to an LPC monitor chip: the local port sequences,
-// and the BMC route (OEM 30/2C) taken when a BMC of an owning kind is open.
+// Banked register access to an LPC monitor chip: the NCT6776F's split fan
+// count, and the BMC route (OEM 30/2C) taken when a BMC of an owning kind is
+// open. The local bank select and restore: e2e hw-demo-banked-reads-*.
 #include "hw/isa_access.h"
 
 #include <gmock/gmock.h>
@@ -7,7 +8,7 @@
 
 #include <string>
 
-#include "bmc_test_support.h"
+#include "hw_test_support.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -31,23 +32,7 @@ std::string guid(const char* kind) {
     return std::string(R"("guid": ")") + kind + R"( 30 30 31 51 4B 00 00 00 00 00 00 00 00 00 00")";
 }
 
-using IsaAccess = BmcTest;
-
-TEST_F(IsaAccess, LocalAccessSelectsTheBankAndPutsItBack) {
-    Sandbox sb(chip("0x80"));
-    sys().iopl(3);
-    sb.clear_trace();
-    uint32_t value = 0xDEADBEEF;
-    EXPECT_EQ(0, isa_byte_data_read(0x295, 0x296, 2, 0x50, &value));
-    EXPECT_EQ(0x2Du, value);                                          // zero-extended
-    EXPECT_EQ(0, isa_byte_data_write(0x295, 0x296, 2, 0x51, 0x1A7));  // low byte only
-    EXPECT_THAT(sb.trace(), ElementsAre("outb 0x295 0x4e", "inb 0x296 -> 0x80", "outb 0x296 0x82",
-                                        "outb 0x295 0x50", "inb 0x296 -> 0x2d", "outb 0x295 0x4e",
-                                        "outb 0x296 0x80",  // the read
-                                        "outb 0x295 0x4e", "inb 0x296 -> 0x80", "outb 0x296 0x82",
-                                        "outb 0x295 0x51", "outb 0x296 0xa7", "outb 0x295 0x4e",
-                                        "outb 0x296 0x80"));  // the write
-}
+using IsaAccess = HwTest;
 
 TEST_F(IsaAccess, LocalSplitFanCount) {
     Sandbox sb(chip("0x0C"));

@@ -1,6 +1,7 @@
 // Port access at start-up and the PCI scan for the SMBus host controller:
 // what io_open returns and prints, and the configuration cycles and
-// permission calls the board saw.
+// permission calls the board saw. A board on the index/data ports alone:
+// e2e hw-legacy-board-isa-ports-superio-gpio-and-south-bridge-gpio.
 #include "hw/port_io.h"
 
 #include <gmock/gmock.h>
@@ -9,17 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "hw_test_support.h"
 #include "support/sandbox.h"
 
 namespace {
 
 using testing::ElementsAre;
 
-class PortIo : public testing::Test {
-protected:
-    void SetUp() override { reset_port_io_state(); }
-    void TearDown() override { reset_port_io_state(); }
-};
+using PortIo = HwTest;
 
 SystemRecord system_with(uint32_t busType) {
     SystemRecord system;
@@ -43,17 +41,6 @@ std::string board(const std::vector<std::string>& functions, int uid = 0) {
     return R"({"uid": )" + std::to_string(uid) + R"(, "pci": [)" + pci + "]}";
 }
 
-TEST_F(PortIo, IsaOnlyGrantsTheTwoPortsWithoutScanning) {
-    Sandbox sb(board({"0 31 3 0x3A308086 0x20 0x1101"}));
-    SystemRecord system = system_with(BUS_ISA);
-    EXPECT_EQ(0, io_open(&system));
-    EXPECT_EQ(0u, SMB_BASE_IO_ADDR);
-    EXPECT_EQ(0, io_close(&system));
-    EXPECT_THAT(sb.trace(),
-                ElementsAre("iopl 3 -> 0", "ioperm 0x295 1 1 -> 0", "ioperm 0x296 1 1 -> 0",
-                            "iopl 0 -> 0", "ioperm 0x295 1 0 -> 0", "ioperm 0x296 1 0 -> 0"));
-}
-
 // The scan goes bus 0-1, device 0-31, function 0-7 (function fastest) and
 // stops at the first listed controller.
 TEST_F(PortIo, FirstControllerInScanOrderGivesTheBase) {
@@ -75,7 +62,7 @@ TEST_F(PortIo, FirstControllerInScanOrderGivesTheBase) {
     };
     for (const ScanCase& c : cases) {
         SCOPED_TRACE(c.baseCycle);
-        reset_port_io_state();
+        reset_hw_state();
         Sandbox sb(board(c.functions));
         SystemRecord system = system_with(c.busType);
         EXPECT_EQ(0, io_open(&system));
@@ -126,13 +113,6 @@ TEST_F(PortIo, RefusedPermissionReportsEachStepAndGoesOn) {
         output.err());
     EXPECT_THAT(sb.trace(),
                 ElementsAre("iopl 3 -> -1", "ioperm 0x295 1 1 -> -1", "ioperm 0x296 1 1 -> -1"));
-}
-
-TEST_F(PortIo, ControllerTableSelfCheck) {
-    EXPECT_EQ(nullptr, check_smbus_controller_table(smbus_controller_table()));
-    const SmbusControllerId amd_marked_intel[] = {{0x43851002, 0x90, 1}};
-    EXPECT_STREQ("Intel flag does not match the vendor",
-                 check_smbus_controller_table(amd_marked_intel));
 }
 
 }  // namespace
