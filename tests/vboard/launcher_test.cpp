@@ -28,18 +28,13 @@ size_t entries_in(const std::string& dir) {
     return size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
 }
 
-int count_lines(const std::string& file, const std::string& line) {
-    std::istringstream in(fs::exists(file) ? read_whole_file(file) : "");
-    int count = 0;
-    for (std::string seen; std::getline(in, seen);) count += seen == line;
-    return count;
-}
-
 // Waits (up to 20 s) until `file` holds `count` lines that read `line`.
 bool wait_for_lines(const std::string& file, const std::string& line, int count) {
-    for (int tries = 0; tries < 2000; ++tries) {
-        if (count_lines(file, line) >= count) return true;
-        usleep(10000);
+    for (int tries = 0; tries < 2000; usleep(10000), ++tries) {
+        std::istringstream in(fs::exists(file) ? read_whole_file(file) : "");
+        int seen = 0;
+        for (std::string text; std::getline(in, text);) seen += text == line;
+        if (seen >= count) return true;
     }
     return false;
 }
