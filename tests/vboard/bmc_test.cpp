@@ -308,28 +308,16 @@ TEST(ImbDriver, ControlBlockAndWhatTheDriverRefuses) {
     EXPECT_THAT(bmc.sb.trace(), ElementsAre(std::string("ipmi imb 06/37 -> ") + kGuidAnswer));
 }
 
-TEST(ImbDriver, UnansweredRequestsTimeOutAfterTheirTimeout) {
-    struct Case {
-        const char* bmc;
-        ImbCall call;
-        int64_t elapsed_ns;
-        const char* trace;
-    };
-    const Case cases[] = {
-        {R"({"interface": "imb"})", {0x06, 0x01, {}, 400000, 0x22}, 400'000'000,
-         "ipmi imb rs 0x22 06/01 -> timeout"},  // nobody at 0x22
-        {R"({"interface": "imb", "respond": false})", {0x06, 0x52, hex("05 5a 01 2b")},
-         1'000'000'000, "ipmi imb 06/52 05 5a 01 2b -> timeout"},
-    };
-    for (const Case& c : cases) {
-        Bmc bmc(std::string(R"({"clock": {"virtual": true}, "bmc": )") + c.bmc + "}", "/dev/kvbmc");
-        bmc.sb.clear_trace();
-        ImbResult r = imb(bmc.fd, c.call);
-        EXPECT_EQ(-1, r.result);
-        EXPECT_EQ(ETIMEDOUT, r.error);
-        EXPECT_EQ(c.elapsed_ns, bmc.sb.board().clock().elapsed_ns());
-        EXPECT_THAT(bmc.sb.trace(), ElementsAre(c.trace));
-    }
+// Nobody answers at responder 0x22: the request lasts its own timeout. A
+// silent BMC: hw ImbTest.UnusableDriverFallsThroughToOpenIpmi.
+TEST(ImbDriver, AnUnansweredRequestTimesOutAfterItsTimeout) {
+    Bmc bmc(R"({"clock": {"virtual": true}, "bmc": {"interface": "imb"}})", "/dev/kvbmc");
+    bmc.sb.clear_trace();
+    ImbResult r = imb(bmc.fd, {0x06, 0x01, {}, 400000, 0x22});
+    EXPECT_EQ(-1, r.result);
+    EXPECT_EQ(ETIMEDOUT, r.error);
+    EXPECT_EQ(400'000'000, bmc.sb.board().clock().elapsed_ns());
+    EXPECT_THAT(bmc.sb.trace(), ElementsAre("ipmi imb rs 0x22 06/01 -> timeout"));
 }
 
 // ---- OpenIPMI specifics ----

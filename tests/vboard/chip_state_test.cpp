@@ -75,23 +75,19 @@ TEST(ChipState, WritesAreKeptAndTakenBackByTheSameBoard) {
 
 TEST(ChipState, ADamagedTextIsRefusedWholeAnotherBoardsIsLeftAlone) {
     const std::string good = "port:0x1100 * 0x1101 0x42\n";
+    const std::string bad = "not a value this board's chips hold";
     const struct {
         std::string text;
         std::string why;
         bool ours;
     } cases[] = {
-        {header() + good + "port:0x295 bank:0x03 0x50 0x12\n",
-         "line 3: not a value this board's chips hold", true},
+        {header() + good + "port:0x295 bank:0x03 0x50 0x12\n", "line 3: " + bad, true},
         {header() + good + "port:0x2a0 * 0x00 0x00\n", "line 3: no chip port:0x2a0 on this board",
          true},
-        {header() + "port:0x1100 * 0x1102 0x00\n", "line 2: not a value this board's chips hold",
-         true},
-        {header() + "port:0x295 * 0x4e 0x100\n", "line 2: not a value this board's chips hold",
-         true},
-        {header() + "pci:00:1f.3 * 0x00 0x1\n", "line 2: not a value this board's chips hold",
-         true},
-        {header() + good + "port:0x295 * 0x4e\n", "line 3: not a value this board's chips hold",
-         true},
+        {header() + "port:0x1100 * 0x1102 0x00\n", "line 2: " + bad, true},
+        {header() + "port:0x295 * 0x4e 0x100\n", "line 2: " + bad, true},
+        {header() + "pci:00:1f.3 * 0x00 0x1\n", "line 2: " + bad, true},
+        {header() + good + "port:0x295 * 0x4e\n", "line 3: " + bad, true},
         {"sensorvisor-sim board state 1 fnv1a64:0000000000000000\n" + good, "", false},
         {"[System]\n", "line 1: not a board state", false},
     };

@@ -22,14 +22,16 @@ constexpr const char* kMonitorBoard = R"({"ports": {
             "banks": {"2": {"0x50": "0x2D"}}}},
   "0x290": {"index_data": {"data": "0x291", "registers": {"0x10": "0x01"}}}}})";
 
-uint8_t read_register(uint8_t reg) {
-    sys().outb(reg, 0x295);
-    return sys().inb(0x296);
+// A register behind an index port and the data port after it: the monitor
+// chip's 0x295/0x296 unless another index is named (Super I/O: 0x2E).
+uint8_t read_register(uint8_t reg, uint16_t index = 0x295) {
+    sys().outb(reg, index);
+    return sys().inb(uint16_t(index + 1));
 }
 
-void write_register(uint8_t reg, uint8_t value) {
-    sys().outb(reg, 0x295);
-    sys().outb(value, 0x296);
+void write_register(uint8_t reg, uint8_t value, uint16_t index = 0x295) {
+    sys().outb(reg, index);
+    sys().outb(value, uint16_t(index + 1));
 }
 
 // The monitor's banked read (save, select, read, restore) on the demo board's
@@ -96,20 +98,8 @@ TEST(PortDevices, EntryKeyGatesTheConfigurationSpace) {
         Sandbox sb(c.board);
         sys().iopl(3);
         for (uint8_t byte : c.before) sys().outb(byte, c.index);
-        sys().outb(0x20, c.index);
-        EXPECT_EQ(c.device_id, sys().inb(uint16_t(c.index + 1)))
-            << testing::PrintToString(c.before);
+        EXPECT_EQ(c.device_id, read_register(0x20, c.index)) << testing::PrintToString(c.before);
     }
-}
-
-uint8_t read_config(uint8_t reg) {
-    sys().outb(reg, 0x2E);
-    return sys().inb(0x2F);
-}
-
-void write_config(uint8_t reg, uint8_t value) {
-    sys().outb(reg, 0x2E);
-    sys().outb(value, 0x2F);
 }
 
 // Locked, the chip ignores writes; unlocked, logical devices own the
@@ -117,28 +107,27 @@ void write_config(uint8_t reg, uint8_t value) {
 TEST(PortDevices, LockingLogicalDevicesAndLeaving) {
     Sandbox sb(kWinbondSuperIo);
     sys().iopl(3);
-    write_config(0x07, 0x0A);  // ignored: locked
+    write_register(0x07, 0x0A, 0x2E);  // ignored: locked
     EXPECT_EQ(0xFF, sys().inb(0x2E));
-    sys().outb(0x87, 0x2E);
-    sys().outb(0x87, 0x2E);
+    for (uint8_t byte : {0x87, 0x87}) sys().outb(byte, 0x2E);
     EXPECT_EQ(0x00, sys().inb(0x2E));  // the locked index write selected nothing
-    EXPECT_EQ(0x00, read_config(0x07));  // the locked data write changed nothing
+    EXPECT_EQ(0x00, read_register(0x07, 0x2E));  // the locked data write changed nothing
 
-    write_config(0x07, 0x0A);
-    EXPECT_EQ(0x08, read_config(0xE6));
-    write_config(0xE6, 0x48);
-    EXPECT_EQ(0x52, read_config(0x20));  // global registers show in every device
-    write_config(0x07, 0x0B);            // a device the board does not describe
-    EXPECT_EQ(0x00, read_config(0xE6));
-    write_config(0xE6, 0x33);
-    write_config(0x07, 0x0A);
-    EXPECT_EQ(0x48, read_config(0xE6));
+    write_register(0x07, 0x0A, 0x2E);
+    EXPECT_EQ(0x08, read_register(0xE6, 0x2E));
+    write_register(0xE6, 0x48, 0x2E);
+    EXPECT_EQ(0x52, read_register(0x20, 0x2E));  // global registers show in every device
+    write_register(0x07, 0x0B, 0x2E);            // a device the board does not describe
+    EXPECT_EQ(0x00, read_register(0xE6, 0x2E));
+    write_register(0xE6, 0x33, 0x2E);
+    write_register(0x07, 0x0A, 0x2E);
+    EXPECT_EQ(0x48, read_register(0xE6, 0x2E));
 
     Sandbox ite(kIteSuperIo);
     sys().iopl(3);
     for (uint8_t byte : {0x87, 0x01, 0x55, 0x55}) sys().outb(byte, 0x2E);
-    write_config(0x02, 0x02);  // config control: back to "wait for key"
-    EXPECT_EQ(0xFF, read_config(0x21));
+    write_register(0x02, 0x02, 0x2E);  // config control: back to "wait for key"
+    EXPECT_EQ(0xFF, read_register(0x21, 0x2E));
 }
 
 // ---- plain storage ---------------------------------------------------------------
