@@ -1,6 +1,6 @@
 // Readings and limits on virtual boards, where a report case would not show
 // them: limit paths, PECI's missing and refused agents, the depth bound of
-// references, the bank check, divisor and limit failures, the range of an
+// references, divisor and limit failures, the range of an
 // item and the judgement of a reading.
 #include "items/acquisition.h"
 
@@ -204,69 +204,6 @@ TEST_F(Acquisition, ReferenceChainIsCutAtTheDepthBound) {
     // reads 0) ... alternating back to S0.
     EXPECT_EQ(kMaxReferenceDepth % 2 == 0 ? 2 : 0, value);
     EXPECT_THAT(out.err(), testing::HasSubstr("Ref_Item_ID 'S5' is not followed"));
-}
-
-// ---- bank check -----------------------------------------------------------------
-
-TEST_F(Acquisition, BankCheckAroundAReading) {
-    // W83795ADG (chip 23) over SMBus: bank select register 0x00, every
-    // register in bank 0. Found in bank 1, it is put back first; moved to
-    // bank 1 after the first attempt, it is put back and the register read
-    // again; checked right after each attempt.
-    struct {
-        const char* bank;
-        std::vector<std::string> trace;
-    } const cases[] = {
-        {R"("0x81")",
-         {"i2c 0 0x2d read 0x00 -> 0x81", "i2c 0 0x2d write 0x00 0x80 -> 0",
-          "i2c 0 0x2d read 0x21 -> 0x28", "i2c 0 0x2d read 0x00 -> 0x80"}},
-        {R"({"values": ["0x00", "0x01"], "advance": "read"})",
-         {"i2c 0 0x2d read 0x00 -> 0x00", "i2c 0 0x2d read 0x21 -> 0x28",
-          "i2c 0 0x2d read 0x00 -> 0x01", "i2c 0 0x2d write 0x00 0x00 -> 0",
-          "i2c 0 0x2d read 0x21 -> 0x28", "i2c 0 0x2d read 0x00 -> 0x00"}},
-    };
-    for (const auto& c : cases) {
-        reset();
-        SmbusSandbox sb(smbus_board(std::string(R"("0x21": "0x28", "0x00": )") + c.bank));
-        bNeedCheckBankSelectRegister = 1;
-        SystemRecord sys = smbus_system();
-        ItemRecord it = item("T23", CAT_TEMP, 23, 1, 0x2D, 0x21);
-        int64_t value = kUntouched;
-        EXPECT_EQ(0, get_item_readingImpl(&sys, &it, 1, nullptr, 0, &it, &value));
-        EXPECT_EQ(40, value);
-        EXPECT_THAT(accesses(sb), ElementsAreArray(c.trace));
-    }
-}
-
-TEST_F(Acquisition, BankCheckGivesUpAfterThreeAttempts) {
-    // The BMC proxies the LPC chip (a Winbond BMC) and answers every read of
-    // the bank select register 0x4E with bank 1: the check rewrites it after
-    // each attempt, and the third attempt is the last.
-    Sandbox sb(R"({"clock": {"virtual": true}, "bmc": {"interface": "openipmi",
-        "guid": "35 30 30 31 51 4b 00 00 00 00 00 00 00 00 00 00", "responses": {
-        "30/2c 01 00 4e": "00 81", "30/2c 00 00 4e 80": "00", "30/2c 01 00 27": "00 2d"}}})");
-    {
-        OutputCapture quiet;
-        ASSERT_EQ(0, IpmiInit());
-    }
-    ASSERT_EQ(1, bOBWinbondIPMI);
-    sb.clear_trace();
-    bNeedCheckBankSelectRegister = 1;
-    SystemRecord system{};
-    system.busType = BUS_ISA;
-    ItemRecord it = item("T2", CAT_TEMP, 2, BUS_ISA, 0, 0x27);
-    int64_t value = kUntouched;
-    EXPECT_EQ(0, get_item_readingImpl(&system, &it, 1, nullptr, 0, &it, &value));
-    EXPECT_EQ(45, value);
-    const std::vector<std::string> check = {"ipmi openipmi 30/2c 01 00 4e -> 00 81",
-                                            "ipmi openipmi 30/2c 00 00 4e 80 -> 00"};
-    const std::string read = "ipmi openipmi 30/2c 01 00 27 -> 00 2d";
-    std::vector<std::string> expected = check;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        expected.push_back(read);
-        expected.insert(expected.end(), check.begin(), check.end());
-    }
-    EXPECT_THAT(accesses(sb), ElementsAreArray(expected));
 }
 
 // ---- divisor, mask, range, status -------------------------------------------------
