@@ -10,8 +10,8 @@
 #include "config/config_state.h"
 #include "config/loader.h"
 #include "config/run_context.h"
-#include "hw/hw_test_support.h"
 #include "items/acquisition.h"
+#include "support/hw_state.h"
 #include "support/sandbox.h"
 
 inline void reset_app_state() {

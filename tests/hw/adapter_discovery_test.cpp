@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "hw_test_support.h"
+#include "support/hw_state.h"
 #include "support/sandbox.h"
 
 namespace {

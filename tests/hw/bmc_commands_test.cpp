@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "hw_test_support.h"
+#include "support/hw_state.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -102,10 +102,9 @@ TEST_F(BmcCommands, GuidSelectsTheBmcKind) {
     for (const GuidCase& c : cases) {
         SCOPED_TRACE(c.bmc);
         // Each board opens on top of what the row before left.
-        Sandbox sb(bmc_board("openipmi", *c.bmc == ','
-                                             ? std::string(c.bmc)
-                                             : std::string(R"(, "guid": ")") + c.bmc +
-                                                   " 00 00 00 00 00 00 00 00\""));
+        Sandbox sb(bmc_board("openipmi", *c.bmc == ',' ? std::string(c.bmc)
+                                                       : std::string(R"(, "guid": ")") + c.bmc +
+                                                             " 00 00 00 00 00 00 00 00\""));
         ASSERT_EQ(0, IpmiInit());
         // Asked again, an unreadable GUID counts as no kind, yet clears nothing.
         EXPECT_EQ(c.flag && *c.bmc != ',' ? 1 : 0, checkAnyIPMI());

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "hw_test_support.h"
+#include "support/hw_state.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -54,9 +54,9 @@ const Lines kSioPermissions = {"ioperm 0x2e 1 1 -> 0", "ioperm 0x2e 1 1 -> 0",
 // keys, and keeps it for every device; a base of zero is asked for again.
 TEST_F(Gpio, ChipCode5ReadsItsBaseOnce) {
     auto base_read = [](const char* high, const char* low) {
-        return kSioPermissions + Lines{"outb 0x2e 0x07", "outb 0x2f 0x08", "outb 0x2e 0x60",
-                                       std::string("inb 0x2f -> ") + high, "outb 0x2e 0x61",
-                                       std::string("inb 0x2f -> ") + low};
+        return kSioPermissions + Lines{"outb 0x2e 0x07", "outb 0x2f 0x08",
+                                       "outb 0x2e 0x60", std::string("inb 0x2f -> ") + high,
+                                       "outb 0x2e 0x61", std::string("inb 0x2f -> ") + low};
     };
     Sandbox sb(R"({"ports": {"0x2E": {"superio": {"data": "0x2F",
       "devices": {"0x08": {"0x60": "0x0A", "0x61": "0x20"}, "0x09": {"0x60": "0x0B"}}}},
@@ -68,9 +68,9 @@ TEST_F(Gpio, ChipCode5ReadsItsBaseOnce) {
     EXPECT_EQ(0, ReadSuperGPIO(5, 9, 1, &second));
     EXPECT_EQ(0x33u, first);
     EXPECT_EQ(0x11u, second);
-    EXPECT_THAT(sb.trace(), ElementsAreArray(base_read("0x0a", "0x20") +
-                                             Lines{"inb 0xa23 -> 0x33"} + kSioPermissions +
-                                             Lines{"inb 0xa21 -> 0x11"}));
+    EXPECT_THAT(sb.trace(),
+                ElementsAreArray(base_read("0x0a", "0x20") + Lines{"inb 0xa23 -> 0x33"} +
+                                 kSioPermissions + Lines{"inb 0xa21 -> 0x11"}));
 
     reset_hw_state();
     Sandbox zero(R"({"ports": {"0x2E": {"superio": {"data": "0x2F", "devices": {"0x08": {}}}}}})");
@@ -91,8 +91,10 @@ TEST_F(Gpio, UnknownChipCodesLeaveTheValue) {
     EXPECT_EQ(0, ReadSuperGPIO(6, 7, 0xF1, &value));
     EXPECT_EQ(0, ReadSuperGPIO(-1, 7, 0xF1, &value));
     EXPECT_EQ(0xABCu, value);
-    EXPECT_EQ("Error: unknown ChipCode=12(0xC)\nError: unknown ChipCode=6(0x6)\n"
-              "Error: unknown ChipCode=-1(0xFFFFFFFF)\n", output.err());
+    EXPECT_EQ(
+        "Error: unknown ChipCode=12(0xC)\nError: unknown ChipCode=6(0x6)\n"
+        "Error: unknown ChipCode=-1(0xFFFFFFFF)\n",
+        output.err());
     EXPECT_THAT(sb.trace(), ElementsAreArray(kSioPermissions + kSioPermissions));
 }
 

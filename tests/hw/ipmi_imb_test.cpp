@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "hw_test_support.h"
+#include "support/hw_state.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -35,9 +35,8 @@ TEST_F(ImbTest, CounterSteps) {
     struct Step {
         uint16_t from, imb, message_id;
     };
-    for (const Step& s : {Step{2, 3, 3}, Step{0x00FE, 0x00FF, 0x00FF},
-                          Step{0x00FF, 0x0002, 0x0100}, Step{0x01FF, 0x0102, 0x0200},
-                          Step{0xFFFF, 0xFF02, 0x0002}}) {
+    for (const Step& s : {Step{2, 3, 3}, Step{0x00FE, 0x00FF, 0x00FF}, Step{0x00FF, 0x0002, 0x0100},
+                          Step{0x01FF, 0x0102, 0x0200}, Step{0xFFFF, 0xFF02, 0x0002}}) {
         seqNo = s.from;
         advance_imb_sequence();
         EXPECT_EQ(s.imb, seqNo) << std::hex << s.from;

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "hw_test_support.h"
+#include "support/hw_state.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -64,18 +64,18 @@ TEST_F(OpenIpmiTest, RefusedRequestsReportTheirCause) {
     const Case cases[] = {
         {false, 4, 15, 0, -1, "Error: wrong address type.\n"},  // LAN
         {true, 4, 15, 80, -1, "Error: wrong address type.\n"},
-        {false, 12, 0, 0, EINVAL, "Error: ioctl(), errno=22\n"},  // not on channel 15
-        {false, 12, 15, 0, 0, ""},                                // Get Device ID
+        {false, 12, 0, 0, EINVAL, "Error: ioctl(), errno=22\n"},    // not on channel 15
+        {false, 12, 15, 0, 0, ""},                                  // Get Device ID
         {true, 12, 15, 4, EMSGSIZE, "Error: ioctl(), errno=90\n"},  // longer than the buffer
         {true, 12, 15, 80, 0, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
         OutputCapture output;
-        EXPECT_EQ(c.result, c.receive ? ipmi_cmd_recv2(dev, c.addr_type, c.channel, 0, 0, 1, 6,
-                                                       1, c.length, recv_data)
-                                      : ipmi_cmd_req2(dev, c.addr_type, c.channel, 0, 0, 1, 6,
-                                                      1, c.length, req_data));
+        EXPECT_EQ(c.result, c.receive ? ipmi_cmd_recv2(dev, c.addr_type, c.channel, 0, 0, 1, 6, 1,
+                                                       c.length, recv_data)
+                                      : ipmi_cmd_req2(dev, c.addr_type, c.channel, 0, 0, 1, 6, 1,
+                                                      c.length, req_data));
         EXPECT_EQ(c.message, output.err());
     }
     EXPECT_EQ(12, recv_data_len);

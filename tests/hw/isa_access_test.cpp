@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "hw_test_support.h"
+#include "support/hw_state.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -22,7 +22,8 @@ std::string chip(const char* bank_select, const char* bmc = nullptr) {
     if (bmc) text += std::string(R"("bmc": {"interface": "openipmi", "isa_proxy": true, )");
     if (bmc) text += std::string(bmc) + "}, ";
     return text + R"("ports": {"0x295": {"index_data": {"data": "0x296", "bank_register": "0x4E",
-      "bank_mask": "0x07", "registers": {"0x4E": ")" + bank_select + R"(", "0x50": "0x11"},
+      "bank_mask": "0x07", "registers": {"0x4E": ")" +
+           bank_select + R"(", "0x50": "0x11"},
       "banks": {"2": {"0x50": "0x2D"}, "1": {"0x58": "0x10", "0x59": "0x25"},
                 "3": {"0x58": "0xFF", "0x59": "0xFF"}}}}}})";
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "hw_test_support.h"
+#include "support/hw_state.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -53,12 +53,21 @@ TEST_F(PortIo, FirstControllerInScanOrderGivesTheBase) {
     };
     const ScanCase cases[] = {
         {BUS_SMBUS, {"0 31 3 0x3A308086 0x20 0x0000F001"}, 0xF000, 1, "0x8000fb20"},
-        {BUS_SMBUS, {"0 31 3 0x3A308086 0x20 0x1101", "0 20 0 0x43851002 0x90 0x0B01"}, 0x0B00, 0,
+        {BUS_SMBUS,
+         {"0 31 3 0x3A308086 0x20 0x1101", "0 20 0 0x43851002 0x90 0x0B01"},
+         0x0B00,
+         0,
          "0x8000a090"},
-        {BUS_SMBUS_OTHER, {"0 10 2 0x036810DE 0x24 0x4C01", "0 10 1 0x005210DE 0x24 0x4D01"},
-         0x4D00, 0, "0x80005124"},
-        {BUS_SMBUS, {"1 0 0 0x02011166 0x90 0x0601", "0 31 7 0x746A1022 0x10 0xFFFF0701"},
-         0xFFFF0700, 0, "0x8000ff10"},
+        {BUS_SMBUS_OTHER,
+         {"0 10 2 0x036810DE 0x24 0x4C01", "0 10 1 0x005210DE 0x24 0x4D01"},
+         0x4D00,
+         0,
+         "0x80005124"},
+        {BUS_SMBUS,
+         {"1 0 0 0x02011166 0x90 0x0601", "0 31 7 0x746A1022 0x10 0xFFFF0701"},
+         0xFFFF0700,
+         0,
+         "0x8000ff10"},
     };
     for (const ScanCase& c : cases) {
         SCOPED_TRACE(c.baseCycle);
@@ -73,9 +82,9 @@ TEST_F(PortIo, FirstControllerInScanOrderGivesTheBase) {
         const std::vector<std::string>& trace = sb.trace();
         ASSERT_GE(trace.size(), 4u);
         EXPECT_EQ("iopl 3 -> 0", trace.front());
-        EXPECT_THAT(std::vector<std::string>(trace.end() - 3, trace.end()),
-                    ElementsAre(std::string("outl 0xcf8 ") + c.baseCycle, testing::_,
-                                "iopl 3 -> 0"));
+        EXPECT_THAT(
+            std::vector<std::string>(trace.end() - 3, trace.end()),
+            ElementsAre(std::string("outl 0xcf8 ") + c.baseCycle, testing::_, "iopl 3 -> 0"));
     }
 }
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "hw_test_support.h"
+#include "support/hw_state.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -52,8 +52,10 @@ std::vector<std::string> trace_of(const Sandbox& sb) {
 // The board named by an access's header; on openipmi with the GUID of the kind.
 std::string board_for(const std::string& board, const std::string& kind) {
     static const std::map<std::string, std::string> kGuids = {
-        {"Peppercon", "30 30 30 31 51 4B"},     {"OBWinbond", "35 30 30 31 51 4B"},
-        {"AOWinbond", "34 30 30 31 51 4B"},     {"OBWinbondATen", "37 30 30 31 51 4B"},
+        {"Peppercon", "30 30 30 31 51 4B"},
+        {"OBWinbond", "35 30 30 31 51 4B"},
+        {"AOWinbond", "34 30 30 31 51 4B"},
+        {"OBWinbondATen", "37 30 30 31 51 4B"},
         {"other", "00 11 22 33 44 55"}};
     std::string text = read_whole_file(kRoutesDir + board + ".json");
     if (size_t at = text.find("@GUID@"); at != std::string::npos)

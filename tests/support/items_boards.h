@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "hw/hw_test_support.h"
 #include "items/acquisition.h"
+#include "support/hw_state.h"
 
 inline void reset_engine_state() {
     reset_hw_state();

@@ -1,4 +1,5 @@
-// Boards with a BMC, and the module state every hw test starts and ends with.
+// The module state of the hardware layer that every test on a board starts
+// and ends with (hw, engine and report tests alike), and boards with a BMC.
 #pragma once
 
 #include <gtest/gtest.h>
